@@ -1,0 +1,30 @@
+# tarnvik_add_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
+# One QtTest executable per suite, registered with CTest. Suites that need a
+# display run under the virtual display that scripts/test starts.
+function(tarnvik_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    TARNVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    TARNVIK_FORUMSIM_PATH="$<TARGET_FILE:tarnvik-forumsim>")
+  add_dependencies(${name} tarnvik-forumsim)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 240)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# Adds every direct subfolder of the current folder that has a CMakeLists.txt,
+# so that suites and benchmarks of each subsystem stay in their own folder.
+function(tarnvik_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,8 @@
+#include "automation/Preview.h"
+
+#include "main/Dialogs.h"
+
+void OpenPreview(QWidget *owner, qint32, const QString &, const QString &)
+{
+    tarnvik::showNotYetAvailable(owner);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Hands a post to the forum's own preview through its posting form, modally
+// over `owner`; returns when the preview window has closed.
+void OpenPreview(QWidget *owner, qint32 threadNumber, const QString &body, const QString &subject);

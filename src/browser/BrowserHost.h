@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// One step of a batch of operations on the elements of a page's first form,
+// addressed by their position in the form, counted from 0.
+struct FormStep {
+    enum Kind { SetValue, SetChecked, Click };
+    Kind kind = SetValue;
+    int element = 0;
+    QString value; // SetValue only
+
+    static FormStep setValue(int element, const QString &value) { return {SetValue, element, value}; }
+    static FormStep setChecked(int element) { return {SetChecked, element, {}}; }
+    static FormStep click(int element) { return {Click, element, {}}; }
+};
+
+// Outcome of a batch: the steps before a failing step have taken effect, the
+// failing one and those after it have not.
+struct FormBatchResult {
+    bool ok = true;
+    int failedStep = -1;
+    QString error;
+};
+
+struct FormElementInfo {
+    QString name;
+    QString type;
+    QString value;
+};
+
+// What the program needs of an embedded web browser and of the page it shows.
+// Reads that need the page's scripting engine answer through a callback on the
+// user-interface thread; a callback is dropped when the host is gone.
+class BrowserHost : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~BrowserHost() override = default;
+
+    // The control to place in a window.
+    virtual QWidget *widget() = 0;
+
+    // Starts loading an "http://" address or a local file path; returns at once.
+    virtual void Navigate(const QString &address) = 0;
+
+    // Title of the document shown now.
+    virtual QString DocumentTitle() const = 0;
+
+    // The body's markup in the legacy form: tag names in capitals, attribute
+    // names in small letters, simple attribute values without quotes, every
+    // block element on a line of its own, lines ended by CR LF.
+    virtual void requestBodyOuterHtml(std::function<void(const QString &)> callback) = 0;
+
+    virtual void requestFormCount(std::function<void(int)> callback) = 0;
+
+    // Name, type and value of every element of form `form`, in document order.
+    virtual void requestFormElements(int form, std::function<void(const QList<FormElementInfo> &)> callback) = 0;
+
+    // Runs the steps in order on the first form and stops at the first failing one.
+    virtual void runFormBatch(const QList<FormStep> &steps, std::function<void(const FormBatchResult &)> callback) = 0;
+
+Q_SIGNALS:
+    // Once per navigation, also one caused by a form submission, before its
+    // DocumentComplete.
+    void NavigateComplete2(const QString &address);
+    // A document finished loading: each frame's, then the top document's.
+    void DocumentComplete(const QString &address);
+};

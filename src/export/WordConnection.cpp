@@ -1,0 +1,9 @@
+#include "export/WordConnection.h"
+
+void CreateWordConnections()
+{
+}
+
+void ReleaseWordConnections()
+{
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+
+class BrowserHost;
+class QLabel;
+namespace Ui {
+class TfrmMain;
+}
+
+// The main window: the forum in the embedded browser, the section and thread
+// actions, the title strip with the page selector and the status bar.
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    using BrowserFactory = std::function<BrowserHost *(QWidget *parent)>;
+
+    // The browser comes from `makeBrowser` (the tests hand in a fake one);
+    // by default it is Qt WebEngine.
+    explicit TfrmMain(BrowserFactory makeBrowser = {}, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    BrowserHost *WebBrowser() const { return m_browser; }
+    Ui::TfrmMain *controls() const { return ui; }
+
+    // Caption of the title strip: the page or thread title.
+    QString titleCaption() const;
+    QString statusText() const;
+
+    void OpenForumPage(QString address);
+
+    // Handlers, named after control and event.
+    void actHandwerkzeugExecute();
+    void actAllgemeinHolzExecute();
+    void actAnswerThreadExecute();
+    void actNewThreadExecute();
+    void actExportWordExecute();
+    void actSettingsExecute();
+    void actInfoExecute();
+    void actEndeExecute();
+    void FormShow();
+    void FormActivate();
+    void WebBrowserDocumentComplete(const QString &address);
+
+    // Finished pages whose title scan is still waiting for the page text.
+    bool titleScanPending() const { return m_pendingTitleScans > 0; }
+
+Q_SIGNALS:
+    // The page processing of a finished document is complete (title included).
+    void pageProcessed(const QString &address);
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void applyIcons();
+    void setTitleCaption(const QString &caption);
+    void injectControlM(QObject *receiver);
+
+    Ui::TfrmMain *ui = nullptr;
+    BrowserHost *m_browser = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    bool m_shown = false;
+    bool m_inSettings = false;
+    quint64 m_pageGeneration = 0;
+    int m_pendingTitleScans = 0;
+};

@@ -1,0 +1,382 @@
+#include "state/DModul.h"
+
+#include "state/CommaText.h"
+#include "state/ErrorReport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+
+TDM *DM = nullptr;
+
+namespace {
+
+const char *const kOrganisation = "Tarnvik";
+// Text values larger than this are taken as damaged, not loaded.
+constexpr qsizetype kMaxTextValue = 1 << 20;
+constexpr qsizetype kMaxPicIDs = 1000;
+constexpr int kMaxPicIDs_kept = 10;
+
+QString lowerAscii(const QString &text)
+{
+    QString result = text;
+    for (QChar &c : result) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return result;
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Reads one text value; a value of another type is reported once and read as
+// the default, so that one damaged value does not stop the rest.
+QString readText(QSettings &settings, const QString &name, QStringList &errors)
+{
+    const QVariant value = settings.value(name);
+    if (!value.isValid())
+        return {};
+    if (value.typeId() != QMetaType::QString) {
+        errors << QStringLiteral("Ungültiger Datentyp für '%1'").arg(name);
+        return {};
+    }
+    QString text = value.toString();
+    if (text.size() > kMaxTextValue) {
+        errors << QStringLiteral("Fehler beim Holen der Daten für '%1'").arg(name);
+        return {};
+    }
+    return text;
+}
+
+QImage renderSvg(const QString &path, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (renderer.isValid()) {
+        renderer.render(&painter, QRectF(0, 0, size, size));
+    } else {
+        // A missing drawing must not leave a button blank: a plain tile with
+        // the name's first letter stands in.
+        painter.setPen(QColor(0x3a, 0x3a, 0x3a));
+        painter.setBrush(QColor(0xd2, 0xa5, 0x6c));
+        painter.drawRoundedRect(QRectF(1.5, 1.5, size - 3, size - 3), 3, 3);
+        QFont font = painter.font();
+        font.setPixelSize(size * 2 / 3);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QFileInfo(path).baseName().left(1));
+    }
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGBA8888);
+}
+
+QImage greyed(const QImage &source)
+{
+    QImage image = source.convertToFormat(QImage::Format_RGBA8888);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = QColor::fromRgba(image.pixel(x, y));
+            const int grey = 128 + qGray(c.rgb()) / 3;
+            image.setPixelColor(x, y, QColor(grey, grey, grey, c.alpha() * 45 / 100));
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+namespace tarnvik {
+QString withTrailingSeparator(const QString &path)
+{
+    if (path.isEmpty())
+        return path;
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.endsWith(QDir::separator()))
+        return native;
+    return native + QDir::separator();
+}
+} // namespace tarnvik
+
+TDMEnvironment TDMEnvironment::platform()
+{
+    TDMEnvironment env;
+    env.openSettings = [] {
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           QLatin1String(kOrganisation), QString());
+    };
+    env.programFile = QCoreApplication::applicationFilePath();
+    env.documentsFolder = [] { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); };
+    return env;
+}
+
+UrlClass classifyAddress(const QString &url)
+{
+    UrlClass result;
+    if (url.contains(QLatin1String("/holzbearbeitungsmaschinen/")))
+        result.forum = Forums::Machines;
+    if (url.contains(QLatin1String("/forum/")))
+        result.forum = Forums::HandTools;
+    if (url.contains(QLatin1String("/marktplatz/")))
+        result.forum = Forums::Market;
+    if (result.forum == Forums::None)
+        return result;
+    result.hasRead = url.contains(QLatin1String("/read/"));
+    if (!result.hasRead)
+        return result;
+
+    // The tail is the last character and the run of digits before it; the
+    // first character of the address is never taken into it.
+    const qsizetype last = url.size() - 1;
+    qsizetype p = last - 1;
+    while (p > 0 && isDigit(url[p]))
+        --p;
+    if (p < 0)
+        p = 0;
+    result.numberAfterHash = url[p] == QLatin1Char('#');
+    const QString tail = url.mid(p + 1);
+    bool ok = false;
+    const qlonglong value = tail.size() <= 18 ? tail.toLongLong(&ok) : 0;
+    const bool allDigits = std::all_of(tail.cbegin(), tail.cend(), isDigit);
+    result.threadNumber = (ok && allDigits && value <= 2147483647LL) ? qint32(value) : 0;
+    return result;
+}
+
+TDM::TDM(TDMEnvironment environment, QObject *parent)
+    : QObject(parent), m_env(std::move(environment))
+{
+    loadIcons();
+    DataModuleCreate();
+}
+
+TDM::~TDM()
+{
+    DataModuleDestroy();
+    if (DM == this)
+        DM = nullptr;
+}
+
+void TDM::DataModuleCreate()
+{
+    m_PicIDs.clear();
+    QStringList errors;
+    if (m_env.openSettings) {
+        std::unique_ptr<QSettings> settings = m_env.openSettings();
+        const bool keyExists = settings && (QFileInfo::exists(settings->fileName()) || !settings->allKeys().isEmpty());
+        if (keyExists) {
+            m_Name = readText(*settings, QStringLiteral("Name"), errors);
+            m_EMail = readText(*settings, QStringLiteral("EMail"), errors);
+            m_Passwort = readText(*settings, QStringLiteral("Passwort"), errors);
+            m_Template = readText(*settings, QStringLiteral("Template"), errors);
+            m_PicIDs = tarnvik::fromCommaText(readText(*settings, QStringLiteral("PicIDs"), errors), kMaxPicIDs);
+
+            const QVariant forum = settings->value(QStringLiteral("Forum"));
+            m_Forum = Forums::Machines;
+            if (forum.isValid()) {
+                bool ok = false;
+                qlonglong number = 0;
+                switch (forum.typeId()) {
+                case QMetaType::Int:
+                case QMetaType::UInt:
+                case QMetaType::LongLong:
+                case QMetaType::ULongLong:
+                case QMetaType::QString:
+                    number = forum.toLongLong(&ok);
+                    ok = ok && number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<quint32>::max();
+                    if (ok)
+                        m_Forum = ForumKind(number & 0xff);
+                    else
+                        errors << QStringLiteral("Fehler beim Holen der Daten für 'Forum'");
+                    break;
+                default:
+                    errors << QStringLiteral("Ungültiger Datentyp für 'Forum'");
+                }
+            }
+            SetDokuPath(readText(*settings, QStringLiteral("DokuPath"), errors));
+        }
+    }
+
+    m_ProgramPath = tarnvik::withTrailingSeparator(QFileInfo(m_env.programFile).absolutePath());
+
+    if (m_DokuPath.isEmpty() && m_env.documentsFolder) {
+        const QString documents = m_env.documentsFolder();
+        if (!documents.isEmpty())
+            SetDokuPath(tarnvik::withTrailingSeparator(documents) + QStringLiteral("Tarnvik"));
+    }
+
+    for (const QString &error : std::as_const(errors))
+        tarnvik::reportError(error);
+}
+
+void TDM::DataModuleDestroy()
+{
+    if (!(m_TextsChanged || m_ForumChanged || m_PicIDsChanged || m_DokuPathChanged) || !m_env.openSettings)
+        return;
+    std::unique_ptr<QSettings> settings = m_env.openSettings();
+    if (!settings || !settings->isWritable())
+        return;
+    if (m_TextsChanged) {
+        settings->setValue(QStringLiteral("Name"), m_Name);
+        settings->setValue(QStringLiteral("EMail"), m_EMail);
+        settings->setValue(QStringLiteral("Passwort"), m_Passwort);
+        settings->setValue(QStringLiteral("Template"), m_Template);
+    }
+    if (m_ForumChanged)
+        settings->setValue(QStringLiteral("Forum"), int(m_Forum));
+    if (m_PicIDsChanged)
+        settings->setValue(QStringLiteral("PicIDs"), tarnvik::toCommaText(m_PicIDs));
+    if (m_DokuPathChanged)
+        settings->setValue(QStringLiteral("DokuPath"), m_DokuPath);
+    settings->sync();
+}
+
+bool TDM::OpenSettingsStore() const
+{
+    if (!m_env.openSettings)
+        return false;
+    std::unique_ptr<QSettings> settings = m_env.openSettings();
+    return settings && settings->isWritable() && settings->status() == QSettings::NoError;
+}
+
+QString TDM::PicturesPath() const
+{
+    return m_DokuPath + QStringLiteral("Pictures") + QDir::separator();
+}
+
+void TDM::SetName(const QString &value)
+{
+    if (value != m_Name) {
+        m_Name = value;
+        m_TextsChanged = true;
+    }
+}
+
+void TDM::SetEMail(const QString &value)
+{
+    if (value != m_EMail) {
+        m_EMail = value;
+        m_TextsChanged = true;
+    }
+}
+
+void TDM::SetPasswort(const QString &value)
+{
+    if (value != m_Passwort) {
+        m_Passwort = value;
+        m_TextsChanged = true;
+    }
+}
+
+void TDM::SetTemplate(const QString &value)
+{
+    if (value != m_Template) {
+        m_Template = value;
+        m_TextsChanged = true;
+    }
+}
+
+void TDM::SetForum(ForumKind value)
+{
+    if (value != m_Forum) {
+        m_Forum = value;
+        m_ForumChanged = true;
+    }
+}
+
+void TDM::SetDokuPath(const QString &path)
+{
+    // Folders always end in the platform's separator, so that file names can
+    // be appended directly.
+    const QString folder = tarnvik::withTrailingSeparator(path);
+    if (folder == m_DokuPath)
+        return;
+    m_DokuPath = folder;
+    // Missing parents are made too: a fresh account may lack a documents
+    // folder, and an export must not fail for a folder that was never made.
+    const bool present = !folder.isEmpty() && QDir().mkpath(folder);
+    if (present)
+        QDir().mkpath(PicturesPath());
+    m_DokuPathChanged = true;
+}
+
+void TDM::AddPicID(const QString &number)
+{
+    for (const QString &entry : std::as_const(m_PicIDs)) {
+        if (entry.compare(number, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    m_PicIDs.prepend(number);
+    if (m_PicIDs.size() > kMaxPicIDs_kept)
+        m_PicIDs.removeAt(kMaxPicIDs_kept);
+    m_PicIDsChanged = true;
+}
+
+void TDM::ClassifyUrl(const QString &address)
+{
+    m_CurrentUrl = lowerAscii(address);
+    const UrlClass cls = classifyAddress(m_CurrentUrl);
+    SetForum(cls.forum);
+    if (cls.forum == Forums::None)
+        return;
+    if (!cls.hasRead) {
+        m_ThreadNumber = 0;
+        return;
+    }
+    m_NumberAfterHash = cls.numberAfterHash;
+    m_ThreadNumber = cls.threadNumber;
+}
+
+QStringList TDM::iconNames()
+{
+    return {QStringLiteral("Powertool"), QStringLiteral("Hammer"), QStringLiteral("Settings"), QStringLiteral("Answer"),
+            QStringLiteral("NewThread"), QStringLiteral("Door"), QStringLiteral("Bold"), QStringLiteral("Italic"),
+            QStringLiteral("Center"), QStringLiteral("Code"), QStringLiteral("Big"), QStringLiteral("Red"),
+            QStringLiteral("Preview"), QStringLiteral("Liste"), QStringLiteral("Door"), QStringLiteral("Picture"),
+            QStringLiteral("Word"), QStringLiteral("Info"), QStringLiteral("Open"), QStringLiteral("Save"),
+            QStringLiteral("Link"), QStringLiteral("Hoch"), QStringLiteral("Tief")};
+}
+
+QStringList TDM::iconNames16()
+{
+    return {QStringLiteral("OpenFolder"), QStringLiteral("Hoch"), QStringLiteral("Tief"),
+            QStringLiteral("Center"), QStringLiteral("Big"), QStringLiteral("Code")};
+}
+
+void TDM::loadIcons()
+{
+    for (const QString &name : iconNames()) {
+        const QImage image = renderSvg(QStringLiteral(":/icons/24/%1.svg").arg(name), 24);
+        const QPixmap enabled = QPixmap::fromImage(image);
+        const QPixmap disabled = QPixmap::fromImage(greyed(image));
+        PngImageCollection << enabled;
+        PngImageListDis << disabled;
+        QIcon icon(enabled);
+        icon.addPixmap(disabled, QIcon::Disabled);
+        PngImageList << icon;
+    }
+    for (const QString &name : iconNames16()) {
+        const QPixmap pixmap = QPixmap::fromImage(renderSvg(QStringLiteral(":/icons/16/%1.svg").arg(name), 16));
+        PngImageCollection16 << pixmap;
+        PngImageList16 << QIcon(pixmap);
+    }
+}
+
+QIcon TDM::icon(int index) const
+{
+    return PngImageList.value(index);
+}
+
+QIcon TDM::icon16(int index) const
+{
+    return PngImageList16.value(index);
+}

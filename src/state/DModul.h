@@ -1,0 +1,152 @@
+#pragma once
+
+#include "state/Endpoints.h"
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QSettings;
+
+// Where the data module finds the settings store, the program file and the
+// user's documents folder. The program uses the platform's; the tests point
+// each at a temporary place.
+struct TDMEnvironment {
+    std::function<std::unique_ptr<QSettings>()> openSettings;
+    QString programFile;
+    std::function<QString()> documentsFolder; // empty text: there is none
+
+    static TDMEnvironment platform();
+};
+
+// Indexes into the shared icon lists.
+enum TarnvikIcon : int {
+    icoPowertool = 0,
+    icoHammer,
+    icoSettings,
+    icoAnswer,
+    icoNewThread,
+    icoDoor,
+    icoBold,
+    icoItalic,
+    icoCenter,
+    icoCode,
+    icoBig,
+    icoRed,
+    icoPreview,
+    icoListe,
+    icoDoor2,
+    icoPicture,
+    icoWord,
+    icoInfo,
+    icoOpen,
+    icoSave,
+    icoLink,
+    icoHoch,
+    icoTief,
+};
+enum TarnvikIcon16 : int { ico16OpenFolder = 0, ico16Hoch, ico16Tief, ico16Center, ico16Big, ico16Code };
+
+// Result of reading a page address: the section, and for a thread page the
+// number at its end and whether that number follows a "#".
+struct UrlClass {
+    ForumKind forum = Forums::None;
+    bool hasRead = false;           // "/read/" in the address
+    qint32 threadNumber = 0;        // 0 when the tail is no number or too large
+    bool numberAfterHash = false;
+};
+UrlClass classifyAddress(const QString &lowerCaseAddress);
+
+// The data module: the one holder of the user's settings, the page state and
+// the shared icons. Settings change only through the setters; the change
+// flags decide what is written back when the module is destroyed.
+class TDM : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDM(TDMEnvironment environment = TDMEnvironment::platform(), QObject *parent = nullptr);
+    ~TDM() override;
+
+    // Settings.
+    const QString &Name() const { return m_Name; }
+    const QString &EMail() const { return m_EMail; }
+    const QString &Passwort() const { return m_Passwort; }
+    const QString &Template() const { return m_Template; }
+    const QStringList &PicIDs() const { return m_PicIDs; }
+    ForumKind Forum() const { return m_Forum; }
+    const QString &DokuPath() const { return m_DokuPath; }
+    QString PicturesPath() const;
+    const QString &ProgramPath() const { return m_ProgramPath; }
+
+    void SetName(const QString &value);
+    void SetEMail(const QString &value);
+    void SetPasswort(const QString &value);
+    void SetTemplate(const QString &value);
+    void SetForum(ForumKind value);
+    void SetDokuPath(const QString &path);
+    void AddPicID(const QString &number);
+
+    bool TextsChanged() const { return m_TextsChanged; }
+    bool ForumChanged() const { return m_ForumChanged; }
+    bool PicIDsChanged() const { return m_PicIDsChanged; }
+    bool DokuPathChanged() const { return m_DokuPathChanged; }
+
+    // Page state.
+    void ClassifyUrl(const QString &address);
+    const QString &CurrentUrl() const { return m_CurrentUrl; }
+    qint32 ThreadNumber() const { return m_ThreadNumber; }
+    bool NumberAfterHash() const { return m_NumberAfterHash; }
+    // Title of the last forum page, written by the page processing.
+    QString PageTitle;
+
+    // Whether the settings store can be opened for writing (created if
+    // missing); the settings dialog hands its values over only then.
+    bool OpenSettingsStore() const;
+
+    // Shared icons: 24 x 24 in enabled and greyed look, and 16 x 16.
+    QList<QPixmap> PngImageCollection;
+    QList<QPixmap> PngImageListDis;
+    QList<QIcon> PngImageList; // each icon carries its greyed look for the disabled state
+    QList<QPixmap> PngImageCollection16;
+    QList<QIcon> PngImageList16;
+    QIcon icon(int index) const;
+    QIcon icon16(int index) const;
+
+    static QStringList iconNames();
+    static QStringList iconNames16();
+
+private:
+    void DataModuleCreate();
+    void DataModuleDestroy();
+    void loadIcons();
+
+    TDMEnvironment m_env;
+    QString m_CurrentUrl;
+    ForumKind m_Forum = 0;
+    QString m_Name;
+    QString m_EMail;
+    QString m_Passwort;
+    QString m_Template;
+    QString m_ProgramPath;
+    bool m_TextsChanged = false;
+    bool m_ForumChanged = false;
+    bool m_PicIDsChanged = false;
+    bool m_NumberAfterHash = false;
+    bool m_DokuPathChanged = false;
+    qint32 m_ThreadNumber = 0;
+    QStringList m_PicIDs;
+    QString m_DokuPath;
+};
+
+// The one data module of the running program.
+extern TDM *DM;
+
+namespace tarnvik {
+// Appends the platform's separator unless the path already ends in one.
+QString withTrailingSeparator(const QString &path);
+} // namespace tarnvik

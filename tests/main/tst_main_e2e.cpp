@@ -1,0 +1,271 @@
+// The real main window with Qt WebEngine against the forum simulator.
+#include "browser/WebEngineHost.h"
+#include "common/ForumSim.h"
+#include "main/Main.h"
+#include "state/DModul.h"
+#include "state/Endpoints.h"
+#include "ui_Main.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+class TestMainE2E : public QObject
+{
+    Q_OBJECT
+
+    ForumSim m_sim;
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TfrmMain> m_main;
+
+    QString section(int kind) const { return tarnvik::forumSectionAddress(ForumKind(kind)); }
+    Ui::TfrmMain *ui() const { return m_main->controls(); }
+
+    void startProgram(int storedForum)
+    {
+        m_main.reset();
+        m_dm.reset();
+        const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
+        QFile::remove(file);
+        {
+            QSettings s(file, QSettings::IniFormat);
+            s.setValue(QStringLiteral("Name"), QStringLiteral("Holzwurm"));
+            s.setValue(QStringLiteral("Forum"), storedForum);
+        }
+        m_main = std::make_unique<TfrmMain>();
+        TDMEnvironment env;
+        env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
+        env.programFile = m_dir.filePath(QStringLiteral("tarnvik"));
+        const QString docs = m_dir.path();
+        env.documentsFolder = [docs] { return docs; };
+        m_dm = std::make_unique<TDM>(env);
+        DM = m_dm.get();
+    }
+
+    // Waits until the page processing of `address` has finished.
+    bool waitProcessed(const QString &address, int timeout = 20000)
+    {
+        QSignalSpy spy(m_main.get(), &TfrmMain::pageProcessed);
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeout) {
+            for (const QList<QVariant> &args : std::as_const(spy)) {
+                if (args.at(0).toString() == address)
+                    return true;
+            }
+            spy.wait(200);
+        }
+        qWarning() << "not processed:" << address << "seen:" << spy;
+        return false;
+    }
+
+    QString bodyOf(BrowserHost *host)
+    {
+        QString body;
+        bool done = false;
+        host->requestBodyOuterHtml([&](const QString &html) {
+            body = html;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 10000))
+            return QStringLiteral("<timeout>");
+        return body;
+    }
+
+    QString writePage(const QString &name, const QByteArray &html)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write(html);
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(m_sim.start(), "the forum simulator did not start");
+        tarnvik::setEndpoints({m_sim.host(), m_sim.host(), QStringLiteral("holzwerkerforum")});
+    }
+
+    void cleanupTestCase()
+    {
+        m_main.reset();
+        m_dm.reset();
+        DM = nullptr;
+    }
+
+    void startupOpensTheStoredSectionAndProcessesIt()
+    {
+        startProgram(0);
+        m_main->show();
+        QVERIFY(waitProcessed(section(0)));
+        QCOMPARE(m_main->statusText(), section(0));
+        QCOMPARE(m_main->titleCaption(), QStringLiteral("Handwerkzeug-Forum"));
+        QCOMPARE(DM->PageTitle, QStringLiteral("Handwerkzeug-Forum"));
+        QVERIFY(ui()->actNewThread->isEnabled());
+        QVERIFY(!ui()->actAnswerThread->isEnabled());
+        QVERIFY(!ui()->actExportWord->isEnabled());
+        QCOMPARE(int(DM->Forum()), 0);
+    }
+
+    void sectionKeysAndThePageField()
+    {
+        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        ui()->EPage->setText(QStringLiteral("2"));
+        QTest::keyClick(m_main.get(), Qt::Key_F3);
+        // Another section starts at page 1.
+        QVERIFY(waitProcessed(section(1)));
+        QCOMPARE(ui()->EPage->text(), QStringLiteral("1"));
+        ui()->EPage->setText(QStringLiteral("2"));
+        QTest::keyClick(m_main.get(), Qt::Key_F3);
+        QVERIFY(waitProcessed(section(1) + QStringLiteral("/page/2")));
+        QCOMPARE(m_main->titleCaption(), QStringLiteral("Allgemeines Holzwerker-Forum"));
+        QCOMPARE(int(DM->Forum()), 1);
+    }
+
+    void singleMessageOffersAllThreadActions()
+    {
+        const QString address = section(0) + QStringLiteral("/read/1002");
+        m_main->WebBrowser()->Navigate(address);
+        QVERIFY(waitProcessed(address));
+        QCOMPARE(DM->ThreadNumber(), 1002);
+        QVERIFY(ui()->actAnswerThread->isEnabled());
+        QVERIFY(ui()->actExportWord->isEnabled());
+        QVERIFY(m_main->titleCaption().startsWith(QStringLiteral("Re: ")));
+    }
+
+    void wholeThreadShowsTheThreadTitle()
+    {
+        const QString address = section(0) + QStringLiteral("/read/1001/thread#1001");
+        m_main->WebBrowser()->Navigate(address);
+        QVERIFY(waitProcessed(address));
+        QCOMPARE(m_main->titleCaption(), QStringLiteral("Hobelbank aus Buche – Erfahrungen?"));
+        QCOMPARE(DM->PageTitle, m_main->titleCaption());
+        QVERIFY(!ui()->actAnswerThread->isEnabled());
+        QVERIFY(ui()->actExportWord->isEnabled());
+
+        // The serialised page carries the markers the export cuts along.
+        const QString body = bodyOf(m_main->WebBrowser());
+        const QStringList lines = body.split(QStringLiteral("\r\n"));
+        QVERIFY(lines.first().startsWith(QStringLiteral("<BODY")));
+        QVERIFY(lines.contains(QStringLiteral(
+            "<P align=center><BIG><BIG><STRONG>Hobelbank aus Buche – Erfahrungen?</STRONG></BIG></BIG></P>")));
+        QCOMPARE(body.count(QStringLiteral("<P align=center><STRONG><BIG>")), 4);
+        QCOMPARE(body.count(QStringLiteral("</FONT></P></BLOCKQUOTE>")), 4);
+        QVERIFY(body.contains(QStringLiteral("Zurück zum Index")));
+        QVERIFY(body.contains(QStringLiteral("<IMG SRC=\"http://")));
+        QVERIFY(!body.contains(QLatin1Char('\n') + QStringLiteral("\n")));
+    }
+
+    void framesEndWithTheTopDocument()
+    {
+        BrowserHost *host = m_main->WebBrowser();
+        QSignalSpy navigated(host, &BrowserHost::NavigateComplete2);
+        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
+        const QString address = m_sim.baseUrl().toString() + QStringLiteral("frames/demo");
+        host->Navigate(address);
+        QVERIFY(waitProcessed(address));
+        QCOMPARE(navigated.size(), 1);
+        QVERIFY(completed.size() >= 3);
+        QCOMPARE(completed.last().at(0).toString(), address);
+        QVERIFY(completed.first().at(0).toString().contains(QStringLiteral("/forum/")));
+        QCOMPARE(m_main->titleCaption(), QStringLiteral("Rahmenansicht"));
+        QVERIFY(!ui()->actNewThread->isEnabled());
+        QVERIFY(!ui()->actExportWord->isEnabled());
+    }
+
+    void legacySerialisation()
+    {
+        const QString path = writePage(QStringLiteral("legacy.html"), R"(<!DOCTYPE html>
+<html><head><title>Probe</title></head>
+<body bgcolor="#FFFFFF" class="a b">
+  <p align="center"><big><big><strong>Titel &amp; mehr</strong></big></big></p>
+  <blockquote><p><font face="Arial">Zeile 1<br>
+  Zeile&nbsp;2 &lt;x&gt;</font></p></blockquote>
+  <ul><li>eins</li><li><a href="http://h/x?a=1&amp;b=2">zwei</a></li></ul>
+  <form><input type="checkbox" checked name="c"></form>
+  <!-- Notiz -->
+</body></html>)");
+        BrowserHost *host = m_main->WebBrowser();
+        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
+        host->Navigate(path);
+        QVERIFY(completed.wait(15000));
+        QCOMPARE(host->DocumentTitle(), QStringLiteral("Probe"));
+        const QString expected = QStringLiteral(
+            "<BODY bgcolor=#FFFFFF class=\"a b\">\r\n"
+            "<P align=center><BIG><BIG><STRONG>Titel &amp; mehr</STRONG></BIG></BIG></P>\r\n"
+            "<BLOCKQUOTE>\r\n"
+            "<P><FONT face=Arial>Zeile 1<BR>\r\n"
+            "Zeile&nbsp;2 &lt;x&gt;</FONT></P></BLOCKQUOTE>\r\n"
+            "<UL>\r\n"
+            "<LI>eins</LI>\r\n"
+            "<LI><A href=\"http://h/x?a=1&amp;b=2\">zwei</A></LI></UL>\r\n"
+            "<FORM><INPUT type=checkbox checked name=c></FORM><!-- Notiz --></BODY>");
+        QCOMPARE(bodyOf(host), expected);
+    }
+
+    void formBatchStopsAtTheFirstFailingStep()
+    {
+        const QString path = writePage(QStringLiteral("form.html"), R"(<html><head><title>Formular</title></head><body>
+<form action="about:blank"><input name="a" value="alt"><input type="checkbox" name="b"><input name="c" value="alt"></form>
+</body></html>)");
+        BrowserHost *host = m_main->WebBrowser();
+        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
+        host->Navigate(path);
+        QVERIFY(completed.wait(15000));
+
+        FormBatchResult result;
+        bool done = false;
+        host->runFormBatch({FormStep::setValue(0, QStringLiteral("Grüße \"neu\"")), FormStep::setChecked(1),
+                            FormStep::click(7), FormStep::setValue(2, QStringLiteral("nie"))},
+                           [&](const FormBatchResult &r) {
+                               result = r;
+                               done = true;
+                           });
+        QVERIFY(QTest::qWaitFor([&] { return done; }, 10000));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.failedStep, 2);
+        QVERIFY(!result.error.isEmpty());
+
+        QList<FormElementInfo> elements;
+        done = false;
+        host->requestFormElements(0, [&](const QList<FormElementInfo> &list) {
+            elements = list;
+            done = true;
+        });
+        QVERIFY(QTest::qWaitFor([&] { return done; }, 10000));
+        QCOMPARE(elements.size(), 3);
+        QCOMPARE(elements[0].value, QStringLiteral("Grüße \"neu\""));
+        QCOMPARE(elements[1].type, QStringLiteral("checkbox"));
+        QCOMPARE(elements[2].value, QStringLiteral("alt"));
+        int forms = -1;
+        host->requestFormCount([&](int n) { forms = n; });
+        QVERIFY(QTest::qWaitFor([&] { return forms >= 0; }, 10000));
+        QCOMPARE(forms, 1);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+#ifdef Q_OS_UNIX
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestMainE2E test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_main_e2e.moc"

@@ -1,0 +1,258 @@
+// The data module against a real settings file and real folders.
+#include "state/CommaText.h"
+#include "state/DModul.h"
+#include "state/ErrorReport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestState : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_errors;
+
+    QString settingsFile() const { return m_dir.filePath(QStringLiteral("Tarnvik.conf")); }
+    QString documents() const { return m_dir.filePath(QStringLiteral("home/Dokumente")); }
+
+    TDMEnvironment environment() const
+    {
+        TDMEnvironment env;
+        const QString file = settingsFile();
+        env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
+        env.programFile = m_dir.filePath(QStringLiteral("bin/tarnvik"));
+        const QString docs = documents();
+        env.documentsFolder = [docs] { return docs; };
+        return env;
+    }
+
+    void writeRaw(const QByteArray &ini)
+    {
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ini);
+    }
+
+    QSettings stored() const { return QSettings(settingsFile(), QSettings::IniFormat); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile::remove(settingsFile());
+        QDir(m_dir.filePath(QStringLiteral("home"))).removeRecursively();
+        m_errors.clear();
+        tarnvik::setErrorReporter([this](const QString &text) { m_errors << text; });
+    }
+
+    void firstRunUsesDefaultsAndWritesOnlyTheExportFolder()
+    {
+        {
+            TDM dm(environment());
+            QCOMPARE(dm.Forum(), ForumKind(0));
+            QVERIFY(dm.Name().isEmpty() && dm.Template().isEmpty() && dm.PicIDs().isEmpty());
+            const QString expected = QDir::toNativeSeparators(documents() + QStringLiteral("/Tarnvik/"));
+            QCOMPARE(dm.DokuPath(), expected);
+            // The documents folder itself did not exist: parents are made too.
+            QVERIFY(QDir(dm.DokuPath()).exists());
+            QVERIFY(QDir(dm.PicturesPath()).exists());
+            QCOMPARE(dm.PicturesPath(), expected + QStringLiteral("Pictures") + QDir::separator());
+            QVERIFY(dm.ProgramPath().endsWith(QDir::separator()));
+            QCOMPARE(dm.ProgramPath(), QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("bin/"))));
+            QVERIFY(!dm.TextsChanged() && !dm.ForumChanged() && !dm.PicIDsChanged() && dm.DokuPathChanged());
+        }
+        QSettings s = stored();
+        QCOMPARE(s.allKeys(), QStringList{QStringLiteral("DokuPath")});
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void storedValuesAreLoadedAndMissingForumMeansSectionOne()
+    {
+        {
+            QSettings s = stored();
+            s.setValue(QStringLiteral("Name"), QStringLiteral("Jörg Weiß"));
+            s.setValue(QStringLiteral("Template"), QStringLiteral("Gruß\r\nJörg"));
+            s.setValue(QStringLiteral("PicIDs"), QStringLiteral("12,34,56"));
+        }
+        TDM dm(environment());
+        QCOMPARE(dm.Name(), QStringLiteral("Jörg Weiß"));
+        QCOMPARE(dm.Template(), QStringLiteral("Gruß\r\nJörg"));
+        QCOMPARE(dm.PicIDs(), (QStringList{"12", "34", "56"}));
+        QCOMPARE(dm.EMail(), QString());
+        QCOMPARE(dm.Forum(), ForumKind(1));
+        QVERIFY(!dm.TextsChanged() && !dm.ForumChanged());
+    }
+
+    void forumKeepsOnlyTheLowByte()
+    {
+        writeRaw("[General]\nForum=258\n");
+        TDM dm(environment());
+        QCOMPARE(dm.Forum(), ForumKind(2));
+    }
+
+    void wrongTypesAreReportedAndTheRestStillLoads()
+    {
+        // An unquoted list is read back as a list, not as a text; "Forum"
+        // holds no number.
+        writeRaw("[General]\nName=a, b\nEMail=holz@example.org\nForum=viel\nPicIDs=7\n");
+        TDM dm(environment());
+        QCOMPARE(m_errors.size(), 2);
+        QCOMPARE(m_errors.at(0), QStringLiteral("Ungültiger Datentyp für 'Name'."));
+        QCOMPARE(m_errors.at(1), QStringLiteral("Fehler beim Holen der Daten für 'Forum'."));
+        QCOMPARE(dm.Name(), QString());
+        QCOMPARE(dm.EMail(), QStringLiteral("holz@example.org"));
+        QCOMPARE(dm.PicIDs(), QStringList{QStringLiteral("7")});
+        QCOMPARE(dm.Forum(), ForumKind(1));
+        QVERIFY(dm.ProgramPath().endsWith(QDir::separator()));
+        QVERIFY(!dm.DokuPath().isEmpty());
+    }
+
+    void changingOneTextWritesTheWholeGroupAndLeavesOtherGroups()
+    {
+        writeRaw("[General]\nName=Anna\nEMail=a@b.de\nPasswort=x\nTemplate=T\nForum=0\nPicIDs=\"1,2\"\n");
+        {
+            TDM dm(environment());
+            dm.SetName(QStringLiteral("Anna")); // unchanged: no flag
+            QVERIFY(!dm.TextsChanged());
+            dm.SetTemplate(QStringLiteral("Neue Vorlage"));
+            QVERIFY(dm.TextsChanged());
+        }
+        QSettings s = stored();
+        QCOMPARE(s.value(QStringLiteral("Template")).toString(), QStringLiteral("Neue Vorlage"));
+        QCOMPARE(s.value(QStringLiteral("Name")).toString(), QStringLiteral("Anna"));
+        QCOMPARE(s.value(QStringLiteral("Forum")).toInt(), 0);
+        QCOMPARE(s.value(QStringLiteral("PicIDs")).toString(), QStringLiteral("1,2"));
+    }
+
+    void classificationWritesForumAndPicturesAtExit()
+    {
+        {
+            TDM dm(environment());
+            dm.ClassifyUrl(QStringLiteral("http://h/cgi-bin/marktplatz/x"));
+            dm.AddPicID(QStringLiteral("4711"));
+        }
+        QSettings s = stored();
+        QCOMPARE(s.value(QStringLiteral("Forum")).toInt(), 2);
+        QCOMPARE(s.value(QStringLiteral("PicIDs")).toString(), QStringLiteral("4711"));
+        QVERIFY(!s.contains(QStringLiteral("Name")));
+    }
+
+    void exportFolder()
+    {
+        const QString chosen = m_dir.filePath(QStringLiteral("home/Export/Tief/Ordner"));
+        {
+            QSettings s = stored();
+            s.setValue(QStringLiteral("DokuPath"), chosen);
+        }
+        TDM dm(environment());
+        // A stored folder is taken with its separator added and made with its parents.
+        QCOMPARE(dm.DokuPath(), QDir::toNativeSeparators(chosen) + QDir::separator());
+        QVERIFY(QDir(dm.PicturesPath()).exists());
+        QVERIFY(dm.DokuPathChanged());
+
+        TDM again(environment());
+        const QString before = again.DokuPath();
+        QDir(before).removeRecursively();
+        again.SetDokuPath(before);
+        QVERIFY(!QDir(before).exists()); // same value: nothing happens
+    }
+
+    void classifyUrl_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("forum");
+        QTest::addColumn<int>("thread");
+        QTest::addColumn<bool>("afterHash");
+
+        // The state before each row: thread 99 after a "#".
+        QTest::newRow("section 1 index") << "http://h/cgi-bin/holzbearbeitungsmaschinen/webbbs_config.pl" << 1 << 0 << true;
+        QTest::newRow("market wins over forum") << "http://h/forum/marktplatz/read/5" << 2 << 5 << false;
+        QTest::newRow("forum wins over machines") << "http://h/holzbearbeitungsmaschinen/forum/" << 0 << 0 << true;
+        QTest::newRow("capital marker") << "HTTP://H/CGI-BIN/FORUM/WEBBBS_CONFIG.PL/READ/123" << 0 << 123 << false;
+        QTest::newRow("single message") << "http://h/cgi-bin/forum/webbbs_config.pl/read/4711" << 0 << 4711 << false;
+        QTest::newRow("whole thread") << "http://h/cgi-bin/forum/webbbs_config.pl/read/17/thread#17" << 0 << 17 << true;
+        QTest::newRow("no digit at end") << "http://h/cgi-bin/forum/webbbs_config.pl/read/17/" << 0 << 0 << false;
+        QTest::newRow("too large") << "http://h/forum/read/2147483648" << 0 << 0 << false;
+        QTest::newRow("largest") << "http://h/forum/read/2147483647" << 0 << 2147483647 << false;
+        QTest::newRow("long digit run") << "http://h/forum/read/99999999999999999999999" << 0 << 0 << false;
+        QTest::newRow("outside keeps thread") << "http://bilder.example/ASP/Bld_D.asp?id=5" << 3 << 99 << true;
+        QTest::newRow("page address") << "http://h/cgi-bin/forum/webbbs_config.pl/page/3" << 0 << 0 << true;
+    }
+
+    void classifyUrl()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, forum);
+        QFETCH(int, thread);
+        QFETCH(bool, afterHash);
+        TDM dm(environment());
+        dm.ClassifyUrl(QStringLiteral("http://h/forum/read/99#99"));
+        dm.ClassifyUrl(address);
+        QCOMPARE(int(dm.Forum()), forum);
+        QCOMPARE(dm.ThreadNumber(), thread);
+        QCOMPARE(dm.NumberAfterHash(), afterHash);
+        QCOMPARE(dm.CurrentUrl(), address.toLower());
+    }
+
+    void pictureHistory()
+    {
+        writeRaw("[General]\nPicIDs=\"1,2,3,4,5,6,7,8,9,10,11,12\"\n");
+        TDM dm(environment());
+        QCOMPARE(dm.PicIDs().size(), 12);
+        dm.AddPicID(QStringLiteral("5")); // already there: not moved
+        QVERIFY(!dm.PicIDsChanged());
+        QCOMPARE(dm.PicIDs().first(), QStringLiteral("1"));
+        dm.AddPicID(QStringLiteral("100"));
+        // An overlong stored history loses only its eleventh entry per addition.
+        QCOMPARE(dm.PicIDs().size(), 12);
+        QCOMPARE(dm.PicIDs().first(), QStringLiteral("100"));
+        QVERIFY(!dm.PicIDs().contains(QStringLiteral("10")));
+        QVERIFY(dm.PicIDs().contains(QStringLiteral("11")));
+
+        TDM fresh(environment());
+        for (int i = 1; i <= 11; ++i)
+            fresh.AddPicID(QString::number(i));
+        QCOMPARE(fresh.PicIDs().size(), 10);
+        QCOMPARE(fresh.PicIDs().first(), QStringLiteral("11"));
+        QCOMPARE(fresh.PicIDs().last(), QStringLiteral("2"));
+    }
+
+    void commaText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("list");
+        QTest::newRow("numbers") << "1,22,333" << QStringList{"1", "22", "333"};
+        QTest::newRow("quoted") << "\"a b\",\"c,d\",\"e\"\"f\"" << QStringList{"a b", "c,d", "e\"f"};
+        QTest::newRow("empty") << "" << QStringList{};
+    }
+
+    void commaText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, list);
+        QCOMPARE(tarnvik::toCommaText(list), text);
+        QCOMPARE(tarnvik::fromCommaText(text), list);
+    }
+
+    void commaTextReading()
+    {
+        QCOMPARE(tarnvik::fromCommaText(QStringLiteral(" 1 2,3 ")), (QStringList{"1", "2", "3"}));
+        QCOMPARE(tarnvik::fromCommaText(QStringLiteral("1,,2,")), (QStringList{"1", "", "2", ""}));
+        QCOMPARE(tarnvik::fromCommaText(QStringLiteral("\"offen")), QStringList{QStringLiteral("offen")});
+        QCOMPARE(tarnvik::fromCommaText(QString(5000, QLatin1Char(',')), 10).size(), 10);
+    }
+
+    void errorTextGetsAPeriod()
+    {
+        QCOMPARE(tarnvik::standardErrorText(QStringLiteral("Datei fehlt")), QStringLiteral("Datei fehlt."));
+        QCOMPARE(tarnvik::standardErrorText(QStringLiteral("Fehler!")), QStringLiteral("Fehler!"));
+        QCOMPARE(tarnvik::standardErrorText(QStringLiteral("Ende.")), QStringLiteral("Ende."));
+    }
+};
+
+QTEST_MAIN(TestState)
+#include "tst_state.moc"
