@@ -6,6 +6,8 @@ function(tarnvik_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # The windows' ui_*.h come from the library that owns the layouts.
+  set_target_properties(${name} PROPERTIES AUTOUIC OFF)
   target_compile_definitions(${name} PRIVATE
     TARNVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TARNVIK_FORUMSIM_PATH="$<TARGET_FILE:tarnvik-forumsim>")

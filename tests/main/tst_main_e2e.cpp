@@ -173,7 +173,7 @@ private Q_SLOTS:
         BrowserHost *host = m_main->WebBrowser();
         QSignalSpy navigated(host, &BrowserHost::NavigateComplete2);
         QSignalSpy completed(host, &BrowserHost::DocumentComplete);
-        const QString address = m_sim.baseUrl().toString() + QStringLiteral("frames/demo");
+        const QString address = m_sim.url(QStringLiteral("/frames/demo")).toString();
         host->Navigate(address);
         QVERIFY(waitProcessed(address));
         QCOMPARE(navigated.size(), 1);

@@ -101,8 +101,8 @@ private Q_SLOTS:
         writeRaw("[General]\nName=a, b\nEMail=holz@example.org\nForum=viel\nPicIDs=7\n");
         TDM dm(environment());
         QCOMPARE(m_errors.size(), 2);
-        QCOMPARE(m_errors.at(0), QStringLiteral("Ungültiger Datentyp für 'Name'."));
-        QCOMPARE(m_errors.at(1), QStringLiteral("Fehler beim Holen der Daten für 'Forum'."));
+        QCOMPARE(m_errors.at(0), QStringLiteral("Ungültiger Datentyp für 'Name'"));
+        QCOMPARE(m_errors.at(1), QStringLiteral("Fehler beim Holen der Daten für 'Forum'"));
         QCOMPARE(dm.Name(), QString());
         QCOMPARE(dm.EMail(), QStringLiteral("holz@example.org"));
         QCOMPARE(dm.PicIDs(), QStringList{QStringLiteral("7")});
@@ -213,6 +213,7 @@ private Q_SLOTS:
         QVERIFY(!dm.PicIDs().contains(QStringLiteral("10")));
         QVERIFY(dm.PicIDs().contains(QStringLiteral("11")));
 
+        QFile::remove(settingsFile());
         TDM fresh(environment());
         for (int i = 1; i <= 11; ++i)
             fresh.AddPicID(QString::number(i));

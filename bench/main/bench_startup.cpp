@@ -1,0 +1,168 @@
+// Prints how long the main window takes to its first processed page, next to
+// a bare Qt WebEngine view loading the same page, and what the processing of
+// a 1000-message whole-thread page costs next to loading it.
+#include "browser/WebEngineHost.h"
+#include "common/ForumSim.h"
+#include "main/Main.h"
+#include "main/PageProcessing.h"
+#include "state/DModul.h"
+#include "state/Endpoints.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+long peakRssKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 60000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
+
+double bareViewMs(const QUrl &url)
+{
+    QElapsedTimer t;
+    t.start();
+    QWebEngineView view;
+    view.resize(1000, 700);
+    bool finished = false;
+    QObject::connect(&view, &QWebEngineView::loadFinished, [&] { finished = true; });
+    view.show();
+    view.load(url);
+    waitFor([&] { return finished; });
+    return t.nsecsElapsed() / 1e6;
+}
+
+double tarnvikMs(const QString &settingsFile, const QString &folder)
+{
+    QElapsedTimer t;
+    t.start();
+    TfrmMain main;
+    TDMEnvironment env;
+    env.openSettings = [settingsFile] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); };
+    env.programFile = folder + QStringLiteral("/tarnvik");
+    env.documentsFolder = [folder] { return folder; };
+    TDM dm(env);
+    DM = &dm;
+    bool processed = false;
+    QObject::connect(&main, &TfrmMain::pageProcessed, [&] { processed = true; });
+    main.resize(1000, 700);
+    main.show();
+    waitFor([&] { return processed; });
+    const double ms = t.nsecsElapsed() / 1e6;
+    DM = nullptr;
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    const int rounds = 5;
+
+    ForumSim sim;
+    if (!sim.start({QStringLiteral("--large-thread"), QStringLiteral("1000")})) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    tarnvik::setEndpoints({sim.host(), sim.host(), QStringLiteral("holzwerkerforum")});
+    QTemporaryDir dir;
+    const QString settingsFile = dir.filePath(QStringLiteral("Tarnvik.conf"));
+    {
+        QSettings s(settingsFile, QSettings::IniFormat);
+        s.setValue(QStringLiteral("Name"), QStringLiteral("Bench"));
+        s.setValue(QStringLiteral("Forum"), 0);
+    }
+    const QUrl index(tarnvik::forumSectionAddress(Forums::HandTools));
+
+    // The first WebEngine start in a process pays for the engine itself;
+    // neither side should carry that.
+    bareViewMs(QUrl(QStringLiteral("about:blank")));
+
+    std::vector<double> bare, ours;
+    for (int i = 0; i < rounds; ++i) {
+        bare.push_back(bareViewMs(index));
+        ours.push_back(tarnvikMs(settingsFile, dir.path()));
+    }
+    const double bareMedian = median(bare), oursMedian = median(ours);
+    std::printf("start to first completed page (median of %d)\n", rounds);
+    std::printf("  bare QWebEngineView   %8.1f ms\n", bareMedian);
+    std::printf("  Tarnvik main window   %8.1f ms\n", oursMedian);
+    std::printf("  ratio                 %8.2f   (target <= 1.2)\n\n", oursMedian / bareMedian);
+
+    // A whole thread of 1000 messages: load time against serialisation plus title scan.
+    const QString threadUrl = sim.baseUrl().toString(QUrl::StripTrailingSlash) + sim.largeThreadPath();
+    std::vector<double> loads, processing;
+    qsizetype bodySize = 0;
+    QString title;
+    for (int i = 0; i < rounds; ++i) {
+        QWidget holder;
+        WebEngineHost host(&holder);
+        holder.resize(1000, 700);
+        host.widget()->resize(1000, 700);
+        holder.show();
+        bool complete = false;
+        QElapsedTimer t;
+        QObject::connect(&host, &BrowserHost::DocumentComplete, [&](const QString &address) {
+            if (address == threadUrl)
+                complete = true;
+        });
+        t.start();
+        host.Navigate(threadUrl);
+        waitFor([&] { return complete; });
+        loads.push_back(t.nsecsElapsed() / 1e6);
+
+        bool done = false;
+        t.restart();
+        host.requestBodyOuterHtml([&](const QString &body) {
+            bodySize = body.size();
+            title = tarnvik::threadTitleFromBody(body).value_or(QStringLiteral("<none>"));
+            done = true;
+        });
+        waitFor([&] { return done; });
+        processing.push_back(t.nsecsElapsed() / 1e6);
+    }
+    const double load = median(loads), proc = median(processing);
+    std::printf("1000-message whole-thread page (median of %d)\n", rounds);
+    std::printf("  page load             %8.1f ms\n", load);
+    std::printf("  serialise + title     %8.1f ms  (%lld characters, title \"%s\")\n", proc,
+                static_cast<long long>(bodySize), qPrintable(title));
+    std::printf("  ratio                 %8.3f   (target <= 0.1)\n", proc / load);
+    std::printf("  peak memory (program process, VmHWM) %ld KiB\n", peakRssKiB());
+    return 0;
+}
