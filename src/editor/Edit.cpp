@@ -1,0 +1,490 @@
+#include "editor/Edit.h"
+
+#include "automation/PicUpload.h"
+#include "automation/Preview.h"
+#include "editor/BodyText.h"
+#include "editor/Link.h"
+#include "editor/Markup.h"
+#include "editor/PicID.h"
+#include "editor/PictureChoice.h"
+#include "editor/PostFile.h"
+#include "state/DModul.h"
+#include "state/Endpoints.h"
+#include "state/ErrorReport.h"
+#include "ui_Edit.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTextBlock>
+#include <QToolButton>
+
+using namespace tarnvik;
+
+namespace {
+
+const QString kTextFilter = QStringLiteral("Textdatei [*.txt] (*.txt)");
+
+QString standardFileChooser(QWidget *parent, TfrmEdit::FileDialogKind kind)
+{
+    QFileDialog dialog(parent);
+    dialog.setNameFilter(kTextFilter);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (kind == TfrmEdit::FileDialogKind::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // An existing file is replaced without asking.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+TfrmEdit::FileChooser &fileChooser()
+{
+    static TfrmEdit::FileChooser chooser;
+    return chooser;
+}
+
+} // namespace
+
+void OpenEditor(QWidget *owner, bool NewPost)
+{
+    TfrmEdit editor(owner, NewPost);
+    editor.exec();
+}
+
+TfrmEdit::FileChooser TfrmEdit::setFileChooser(FileChooser chooser)
+{
+    FileChooser previous = std::move(fileChooser());
+    fileChooser() = std::move(chooser);
+    return previous;
+}
+
+TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
+    : QDialog(owner), ui(new Ui::TfrmEdit), m_NewPost(NewPost)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
+    setMinimumSize(800, 400);
+    resize(800, 480);
+
+    QFont bodyFont(QStringLiteral("Arial"));
+    bodyFont.setPixelSize(13);
+    ui->Memo->setFont(bodyFont);
+    ui->Memo->setContextMenuPolicy(Qt::CustomContextMenu);
+    ui->Memo->installEventFilter(this);
+
+    setupToolBars();
+    setupMenus();
+
+    connect(ui->actOpen, &QAction::triggered, this, &TfrmEdit::actOpenExecute);
+    connect(ui->actSave, &QAction::triggered, this, &TfrmEdit::actSaveExecute);
+    connect(ui->actBold, &QAction::triggered, this, &TfrmEdit::actBoldExecute);
+    connect(ui->actItalic, &QAction::triggered, this, &TfrmEdit::actItalicExecute);
+    connect(ui->actRedText, &QAction::triggered, this, &TfrmEdit::actRedTextExecute);
+    connect(ui->actList, &QAction::triggered, this, &TfrmEdit::actListExecute);
+    connect(ui->actLink, &QAction::triggered, this, &TfrmEdit::actLinkExecute);
+    connect(ui->actInsertPic, &QAction::triggered, this, &TfrmEdit::actInsertPicExecute);
+    connect(ui->actPreview, &QAction::triggered, this, &TfrmEdit::actPreviewExecute);
+    connect(ui->actClose, &QAction::triggered, this, &TfrmEdit::actCloseExecute);
+    connect(ui->actHoch, &QAction::triggered, this, &TfrmEdit::actHochExecute);
+    connect(ui->actTief, &QAction::triggered, this, &TfrmEdit::actTiefExecute);
+    connect(ui->actBigText, &QAction::triggered, this, &TfrmEdit::actBigTextExecute);
+    connect(ui->actCenter, &QAction::triggered, this, &TfrmEdit::actCenterExecute);
+    connect(ui->actCode, &QAction::triggered, this, &TfrmEdit::actCodeExecute);
+    connect(ui->EBetreff, &QLineEdit::textChanged, this, &TfrmEdit::EBetreffChange);
+
+    if (m_NewPost) {
+        setWindowTitle(QStringLiteral("Neuen Beitrag schreiben"));
+        ui->EBetreff->setFocus();
+    } else {
+        setWindowTitle(QStringLiteral("Antwort schreiben"));
+        setSubject(markup::answerSubject(DM ? DM->PageTitle : QString()));
+        ui->Memo->setFocus();
+    }
+    EBetreffChange();
+    loadStartText();
+    RebuildPictureMenu();
+
+    // Only what the user does from here on counts as a change of the draft.
+    m_draft = std::make_unique<postfile::DraftKeeper>(DraftFileName(), [this] { return currentPost(); });
+    connect(m_draft.get(), &postfile::DraftKeeper::saveFailed, this,
+            [](const QString &error) { reportError(error); });
+    connect(ui->Memo->document(), &QTextDocument::contentsChanged, m_draft.get(), &postfile::DraftKeeper::changed);
+    connect(ui->EBetreff, &QLineEdit::textChanged, m_draft.get(), &postfile::DraftKeeper::changed);
+}
+
+TfrmEdit::~TfrmEdit()
+{
+    // Whatever way the window goes, pending text reaches the draft.
+    m_draft->saveNow();
+    delete ui;
+}
+
+void TfrmEdit::setupToolBars()
+{
+    struct Command {
+        QAction *action;
+        int icon;
+    };
+    const Command commands[] = {
+        {ui->actOpen, icoOpen},        {ui->actSave, icoSave},      {ui->actBold, icoBold},
+        {ui->actItalic, icoItalic},    {ui->actRedText, icoRed},    {ui->actList, icoListe},
+        {ui->actLink, icoLink},        {ui->actInsertPic, icoPicture}, {ui->actPreview, icoPreview},
+        {ui->actClose, icoDoor2},      {ui->actHoch, icoHoch},      {ui->actTief, icoTief},
+        {ui->actBigText, icoBig},      {ui->actCenter, icoCenter},  {ui->actCode, icoCode},
+    };
+    for (const Command &command : commands) {
+        if (DM)
+            command.action->setIcon(DM->icon(command.icon));
+        // The function keys work wherever the focus is in this window.
+        command.action->setShortcutContext(Qt::WindowShortcut);
+    }
+
+    const auto sizeButtons = [this](QToolBar *bar, QSize size) {
+        for (QAction *action : bar->actions()) {
+            if (action->isSeparator())
+                continue;
+            if (QWidget *button = bar->widgetForAction(action)) {
+                button->setMinimumSize(size);
+                button->setAccessibleName(action->text());
+                button->installEventFilter(this);
+            }
+        }
+    };
+    sizeButtons(ui->ToolBar1, QSize(58, 44));
+    sizeButtons(ui->ToolBar2, QSize(68, 44));
+}
+
+void TfrmEdit::setupMenus()
+{
+    popPicture = new QMenu(this);
+    popPicture->setObjectName(QStringLiteral("popPicture"));
+    QAction *mnuUpload = popPicture->addAction(QStringLiteral("&Hochladen"));
+    mnuUpload->setObjectName(QStringLiteral("mnuUpload"));
+    QAction *Verwalten1 = popPicture->addAction(QStringLiteral("&Verwalten"));
+    Verwalten1->setObjectName(QStringLiteral("Verwalten1"));
+    popPicture->addSeparator();
+    connect(mnuUpload, &QAction::triggered, this, &TfrmEdit::mnuUploadClick);
+    connect(Verwalten1, &QAction::triggered, this, &TfrmEdit::Verwalten1Click);
+
+    if (auto *button = qobject_cast<QToolButton *>(ui->ToolBar1->widgetForAction(ui->actInsertPic))) {
+        button->setMenu(popPicture);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+
+    // The body's own menu, in place of the text field's standard one.
+    popMemo = new QMenu(this);
+    popMemo->setObjectName(QStringLiteral("popMemo"));
+    popMemo->addActions({ui->actBold, ui->actItalic, ui->actRedText, ui->actList, ui->actLink});
+    popMemo->addSeparator();
+    popMemo->addActions({ui->actHoch, ui->actTief, ui->actBigText, ui->actCenter, ui->actCode});
+    connect(ui->Memo, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { popMemo->popup(ui->Memo->viewport()->mapToGlobal(pos)); });
+}
+
+QString TfrmEdit::DraftFileName() const
+{
+    const QString folder = DM ? DM->ProgramPath() : QString();
+    return folder + (m_NewPost ? QStringLiteral("NewText.txt") : QStringLiteral("AnswerText.txt"));
+}
+
+void TfrmEdit::loadStartText()
+{
+    const QString draft = DraftFileName();
+    if (QFileInfo(draft).isFile()) {
+        postfile::Post post;
+        QString error;
+        if (postfile::read(draft, post, error)) {
+            // An answer keeps its fresh subject when the draft has none.
+            if (m_NewPost || !post.subject.isEmpty())
+                setSubject(post.subject);
+            setBodyFromLines(post.bodyLines);
+        } else if (QFileInfo(draft).size() > 0) {
+            reportError(error);
+        }
+        return;
+    }
+    const QString templateText = DM ? body::toLf(DM->Template()) : QString();
+    if (templateText.isEmpty())
+        return;
+    ui->Memo->setPlainText(templateText);
+    QTextCursor cursor = ui->Memo->textCursor();
+    cursor.setPosition(int(markup::templateCaretPosition(templateText)));
+    ui->Memo->setTextCursor(cursor);
+}
+
+void TfrmEdit::done(int result)
+{
+    m_draft->saveNow();
+    QDialog::done(result);
+}
+
+void TfrmEdit::keyPressEvent(QKeyEvent *event)
+{
+    // The editor is a window, not a question: Escape does not close it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TfrmEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->Memo && event->type() == QEvent::KeyPress) {
+        // Shift+Enter would put a soft break inside a line; the body knows
+        // only real line breaks.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && key->modifiers().testFlag(Qt::ShiftModifier)) {
+            ui->Memo->textCursor().insertText(QStringLiteral("\n"));
+            ui->Memo->ensureCursorVisible();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::ToolTip) {
+        // Hints show on the top toolbar only, and only for commands that
+        // have one.
+        if (auto *button = qobject_cast<QToolButton *>(watched)) {
+            const QAction *action = button->defaultAction();
+            const bool hinted = button->parentWidget() == ui->ToolBar1 && action != ui->actOpen
+                                && action != ui->actSave;
+            if (!hinted)
+                return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString TfrmEdit::BodyText() const
+{
+    return body::toCrLf(body::documentText(*ui->Memo->document()));
+}
+
+void TfrmEdit::SetBodyText(const QString &text)
+{
+    ui->Memo->setPlainText(body::toLf(text));
+}
+
+qsizetype TfrmEdit::SelStart() const
+{
+    return body::crLfPosition(body::documentText(*ui->Memo->document()), ui->Memo->textCursor().selectionStart());
+}
+
+qsizetype TfrmEdit::SelLength() const
+{
+    const QString text = body::documentText(*ui->Memo->document());
+    const QTextCursor cursor = ui->Memo->textCursor();
+    return body::crLfPosition(text, cursor.selectionEnd()) - body::crLfPosition(text, cursor.selectionStart());
+}
+
+void TfrmEdit::SetSelection(qsizetype start, qsizetype length)
+{
+    const QString text = body::documentText(*ui->Memo->document());
+    QTextCursor cursor = ui->Memo->textCursor();
+    cursor.setPosition(int(body::lfPosition(text, start)));
+    cursor.setPosition(int(body::lfPosition(text, start + length)), QTextCursor::KeepAnchor);
+    ui->Memo->setTextCursor(cursor);
+}
+
+QString TfrmEdit::Subject() const
+{
+    return ui->EBetreff->text();
+}
+
+void TfrmEdit::applyCursor(const QTextCursor &cursor)
+{
+    ui->Memo->setTextCursor(cursor);
+    ui->Memo->ensureCursorVisible();
+}
+
+void TfrmEdit::setSubject(const QString &subject)
+{
+    if (ui->EBetreff->text() != subject)
+        ui->EBetreff->setText(subject);
+}
+
+void TfrmEdit::setBodyFromLines(const QStringList &lines)
+{
+    // Through the cursor, so that the user can take it back with undo.
+    QTextCursor cursor(ui->Memo->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(body::joinLines(lines));
+    cursor.movePosition(QTextCursor::Start);
+    applyCursor(cursor);
+}
+
+postfile::Post TfrmEdit::currentPost() const
+{
+    return {body::splitLines(body::documentText(*ui->Memo->document())), ui->EBetreff->text()};
+}
+
+void TfrmEdit::EBetreffChange()
+{
+    ui->actPreview->setEnabled(!ui->EBetreff->text().isEmpty());
+}
+
+void TfrmEdit::insertTag(const QString &word)
+{
+    applyCursor(markup::insertTag(ui->Memo->textCursor(), word));
+}
+
+void TfrmEdit::insertEscapedTag(const QString &word)
+{
+    applyCursor(markup::insertEscapedTag(ui->Memo->textCursor(), word));
+}
+
+void TfrmEdit::actBoldExecute()
+{
+    insertTag(QStringLiteral("b"));
+}
+
+void TfrmEdit::actItalicExecute()
+{
+    insertTag(QStringLiteral("i"));
+}
+
+void TfrmEdit::actRedTextExecute()
+{
+    insertTag(QStringLiteral("red"));
+}
+
+void TfrmEdit::actBigTextExecute()
+{
+    insertTag(QStringLiteral("big"));
+}
+
+void TfrmEdit::actCenterExecute()
+{
+    insertTag(QStringLiteral("center"));
+}
+
+void TfrmEdit::actCodeExecute()
+{
+    insertTag(QStringLiteral("code"));
+}
+
+void TfrmEdit::actHochExecute()
+{
+    insertEscapedTag(QStringLiteral("sup"));
+}
+
+void TfrmEdit::actTiefExecute()
+{
+    insertEscapedTag(QStringLiteral("sub"));
+}
+
+void TfrmEdit::actListExecute()
+{
+    applyCursor(markup::insertList(ui->Memo->textCursor()));
+}
+
+void TfrmEdit::actLinkExecute()
+{
+    QString text = body::toLf(ui->Memo->textCursor().selectedText());
+    if (!AskLink(this, text))
+        return;
+    applyCursor(markup::insertLink(ui->Memo->textCursor(), text));
+}
+
+void TfrmEdit::actInsertPicExecute()
+{
+    QString address;
+    QString sizeAttributes;
+    if (!AskPicture(this, address, sizeAttributes))
+        return;
+    InsertPictureLine(markup::pictureLine(address, sizeAttributes));
+}
+
+void TfrmEdit::InsertPictureLine(const QString &line)
+{
+    applyCursor(markup::insertPictureLine(ui->Memo->textCursor(), line));
+    setSubject(markup::subjectWithPictureMarker(ui->EBetreff->text()));
+}
+
+void TfrmEdit::RebuildPictureMenu()
+{
+    const QList<QAction *> entries = popPicture->actions();
+    for (qsizetype i = entries.size() - 1; i >= 3; --i) {
+        popPicture->removeAction(entries.at(i));
+        delete entries.at(i);
+    }
+    if (!DM)
+        return;
+    for (const QString &entry : DM->PicIDs()) {
+        QAction *action = popPicture->addAction(picture::recentPictureCaption(entry));
+        // An entry that is no whole number is shown but inserts nothing.
+        const std::optional<qint32> number = picture::wholeNumber(entry);
+        action->setEnabled(number.has_value());
+        if (number) {
+            const qint32 value = *number;
+            connect(action, &QAction::triggered, this, [this, value] { InsertRecentPicture(value); });
+        }
+    }
+}
+
+void TfrmEdit::InsertRecentPicture(qint32 number)
+{
+    InsertPictureLine(markup::recentPictureLine(pictureAddress(QString::number(number))));
+}
+
+void TfrmEdit::mnuUploadClick()
+{
+    if (OpenPictureUpload(this, true))
+        RebuildPictureMenu();
+}
+
+void TfrmEdit::Verwalten1Click()
+{
+    if (OpenPictureUpload(this, false))
+        RebuildPictureMenu();
+}
+
+void TfrmEdit::actPreviewExecute()
+{
+    if (!ui->actPreview->isEnabled())
+        return;
+    const qint32 threadNumber = m_NewPost || !DM ? 0 : DM->ThreadNumber();
+    OpenPreview(this, threadNumber, BodyText(), ui->EBetreff->text());
+}
+
+void TfrmEdit::actCloseExecute()
+{
+    m_draft->discard();
+    accept();
+}
+
+void TfrmEdit::actOpenExecute()
+{
+    const FileChooser &chooser = fileChooser();
+    const QString fileName = chooser ? chooser(this, FileDialogKind::Open) : standardFileChooser(this, FileDialogKind::Open);
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+        return;
+    postfile::Post post;
+    QString error;
+    if (!postfile::read(fileName, post, error)) {
+        reportError(error);
+        return;
+    }
+    setSubject(post.subject);
+    setBodyFromLines(post.bodyLines);
+}
+
+void TfrmEdit::actSaveExecute()
+{
+    const FileChooser &chooser = fileChooser();
+    const QString fileName = chooser ? chooser(this, FileDialogKind::Save) : standardFileChooser(this, FileDialogKind::Save);
+    if (fileName.isEmpty())
+        return;
+    QString error;
+    if (!postfile::write(fileName, currentPost(), error))
+        reportError(error);
+}

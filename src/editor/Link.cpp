@@ -1,0 +1,37 @@
+#include "editor/Link.h"
+
+#include "editor/Markup.h"
+#include "ui_Link.h"
+
+bool AskLink(QWidget *owner, QString &text)
+{
+    TfrmLink dialog(owner, text);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    text = dialog.LinkMarkup();
+    return true;
+}
+
+TfrmLink::TfrmLink(QWidget *owner, const QString &label)
+    : QDialog(owner), ui(new Ui::TfrmLink)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(370, 146);
+    ui->EName->setText(label);
+    ui->EName->setCursorPosition(0);
+    ui->EURL->end(false);
+    ui->EURL->setFocus();
+    connect(ui->btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TfrmLink::~TfrmLink()
+{
+    delete ui;
+}
+
+QString TfrmLink::LinkMarkup() const
+{
+    return tarnvik::markup::linkMarkup(ui->EURL->text(), ui->EName->text());
+}

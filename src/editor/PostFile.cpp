@@ -1,0 +1,160 @@
+#include "editor/PostFile.h"
+
+#include "editor/BodyText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace tarnvik::postfile {
+
+namespace {
+// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F. The five bytes
+// that code page leaves undefined keep their C1 code points, as Windows'
+// own conversion does. Written out here because Qt offers this code page
+// only where it is built with ICU.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromWindows1252(const QByteArray &bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes.at(i));
+        text[i] = (byte >= 0x80 && byte < 0xA0) ? QChar(kCp1252High[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+} // namespace
+
+QString decodeText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return fromWindows1252(bytes);
+}
+
+QByteArray encode(const Post &post)
+{
+    QStringList lines = post.bodyLines;
+    // The subject is one line of the file, whatever it holds.
+    lines << body::toLf(post.subject).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return body::joinLines(lines, QStringLiteral("\r\n")).toUtf8();
+}
+
+bool decode(const QString &text, Post &post)
+{
+    QStringList lines = body::splitLines(text);
+    if (lines.isEmpty())
+        return false;
+    post.subject = lines.takeLast();
+    post.bodyLines = lines;
+    return true;
+}
+
+bool read(const QString &fileName, Post &post, QString &error)
+{
+    const QString shownName = QFileInfo(fileName).absoluteFilePath();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shownName, file.errorString());
+        return false;
+    }
+    if (file.size() > kMaxFileSize) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist größer als %2 MiB")
+                    .arg(shownName).arg(kMaxFileSize / (1024 * 1024));
+        return false;
+    }
+    // Read one byte more than allowed, so a file that grows meanwhile (or a
+    // device that reports no size) is caught too.
+    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    if (bytes.size() > kMaxFileSize) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist größer als %2 MiB")
+                    .arg(shownName).arg(kMaxFileSize / (1024 * 1024));
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shownName, file.errorString());
+        return false;
+    }
+    if (!decode(decodeText(bytes), post)) {
+        error = QStringLiteral("Listenindex überschreitet das Maximum (%1)").arg(-1);
+        return false;
+    }
+    return true;
+}
+
+bool write(const QString &fileName, const Post &post, QString &error)
+{
+    const QString shownName = QFileInfo(fileName).absoluteFilePath();
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(encode(post));
+        if (file.commit())
+            return true;
+    }
+    error = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(shownName, file.errorString());
+    return false;
+}
+
+DraftKeeper::DraftKeeper(QString fileName, std::function<Post()> snapshot, QObject *parent)
+    : QObject(parent), m_fileName(std::move(fileName)), m_snapshot(std::move(snapshot))
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(kDelayMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { saveNow(); });
+}
+
+void DraftKeeper::changed()
+{
+    if (m_discarded)
+        return;
+    m_dirty = true;
+    // The delay runs from the first unsaved change, not the last, so steady
+    // typing is saved too.
+    if (!m_timer.isActive())
+        m_timer.start();
+}
+
+bool DraftKeeper::saveNow()
+{
+    m_timer.stop();
+    if (m_discarded || !m_dirty)
+        return true;
+    const Post post = m_snapshot();
+    bool empty = post.subject.isEmpty();
+    for (const QString &line : post.bodyLines)
+        empty = empty && line.isEmpty();
+    if (empty) {
+        // Nothing worth keeping: leave no draft that would hide the template.
+        QFile::remove(m_fileName);
+        m_dirty = false;
+        return true;
+    }
+    QString error;
+    if (write(m_fileName, post, error)) {
+        m_dirty = false;
+        return true;
+    }
+    if (!m_failureReported) {
+        m_failureReported = true;
+        emit saveFailed(error);
+    }
+    return false;
+}
+
+void DraftKeeper::discard()
+{
+    m_timer.stop();
+    m_discarded = true;
+    m_dirty = false;
+    QFile::remove(m_fileName);
+}
+
+} // namespace tarnvik::postfile
