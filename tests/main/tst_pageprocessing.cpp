@@ -75,6 +75,8 @@ class TestPageProcessing : public QObject
         DM = m_dm.get();
         if (show) {
             m_main->show();
+            // Without a window manager nobody activates the window for us.
+            m_main->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
         }
     }
