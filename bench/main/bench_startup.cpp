@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
 
     // A whole thread of 1000 messages: load time against serialisation plus title scan.
     const QString threadUrl = sim.baseUrl().toString(QUrl::StripTrailingSlash) + sim.largeThreadPath();
-    std::vector<double> loads, processing;
+    std::vector<double> loads, processing, scans;
     qsizetype bodySize = 0;
     QString title;
     for (int i = 0; i < rounds; ++i) {
@@ -156,13 +156,25 @@ int main(int argc, char *argv[])
         });
         waitFor([&] { return done; });
         processing.push_back(t.nsecsElapsed() / 1e6);
+
+        // What the page processing runs: serialising stops after the title line.
+        done = false;
+        t.restart();
+        host.requestBodyOuterHtml([&](const QString &body) {
+            tarnvik::threadTitleFromBody(body);
+            done = true;
+        }, tarnvik::threadTitleMarker());
+        waitFor([&] { return done; });
+        scans.push_back(t.nsecsElapsed() / 1e6);
     }
     const double load = median(loads), proc = median(processing);
     std::printf("1000-message whole-thread page (median of %d)\n", rounds);
     std::printf("  page load             %8.1f ms\n", load);
     std::printf("  serialise + title     %8.1f ms  (%lld characters, title \"%s\")\n", proc,
                 static_cast<long long>(bodySize), qPrintable(title));
-    std::printf("  ratio                 %8.3f   (target <= 0.1)\n", proc / load);
+    std::printf("  ratio                 %8.3f\n", proc / load);
+    std::printf("  page processing (serialising up to the title line) %8.1f ms, ratio %.3f (target <= 0.1)\n",
+                median(scans), median(scans) / load);
     std::printf("  peak memory (program process, VmHWM) %ld KiB\n", peakRssKiB());
     return 0;
 }

@@ -33,10 +33,24 @@ var tarnvik = (function () {
     return n && n.nodeType === 1 && (BLOCK[n.tagName.toUpperCase()] || n.tagName.toUpperCase() === 'BR');
   }
 
-  function legacyOuterHtml(root) {
+  // With stopAfter given, serialising ends with the first line after the
+  // first one that holds that text: enough for a scan that wants only it.
+  function legacyOuterHtml(root, stopAfter) {
     var out = [];
     var length = 0;
-    function push(s) { out.push(s); length += s.length; }
+    var lineStart = 0;   // index in out where the current line begins
+    var lineNumber = 0;
+    var STOP = {};
+    function push(s) {
+      if (s === '\r\n' && stopAfter) {
+        if (lineNumber > 0 && out.slice(lineStart).join('').indexOf(stopAfter) >= 0)
+          throw STOP;
+        lineStart = out.length + 1;
+        lineNumber++;
+      }
+      out.push(s);
+      length += s.length;
+    }
 
     function text(node, keepSpace) {
       var s = node.data;
@@ -80,7 +94,11 @@ var tarnvik = (function () {
       else if (node.nodeType === 8) push('<!--' + node.data + '-->');
     }
 
-    if (root) visit(root, false);
+    try {
+      if (root) visit(root, false);
+    } catch (e) {
+      if (e !== STOP) throw e;
+    }
     return out.join('');
   }
 

@@ -56,8 +56,10 @@ public:
 
     // The body's markup in the legacy form: tag names in capitals, attribute
     // names in small letters, simple attribute values without quotes, every
-    // block element on a line of its own, lines ended by CR LF.
-    virtual void requestBodyOuterHtml(std::function<void(const QString &)> callback) = 0;
+    // block element on a line of its own, lines ended by CR LF. With
+    // `stopAfter` given, the text ends with the first line after the first
+    // one that holds it (all of it when no line does).
+    virtual void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter = {}) = 0;
 
     virtual void requestFormCount(std::function<void(int)> callback) = 0;
 

@@ -100,9 +100,10 @@ void WebEngineHost::runScript(const QString &body, std::function<void(const QVar
                           });
 }
 
-void WebEngineHost::requestBodyOuterHtml(std::function<void(const QString &)> callback)
+void WebEngineHost::requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter)
 {
-    runScript(QStringLiteral("tarnvik.legacyOuterHtml(document.body);"),
+    const QString argument = stopAfter.isEmpty() ? QStringLiteral("null") : toJson(stopAfter);
+    runScript(QStringLiteral("tarnvik.legacyOuterHtml(document.body, %1);").arg(argument),
               [callback = std::move(callback)](const QVariant &result) { callback(result.toString()); });
 }
 

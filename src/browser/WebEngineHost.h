@@ -22,7 +22,7 @@ public:
     QWidget *widget() override;
     void Navigate(const QString &address) override;
     QString DocumentTitle() const override;
-    void requestBodyOuterHtml(std::function<void(const QString &)> callback) override;
+    void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter = {}) override;
     void requestFormCount(std::function<void(int)> callback) override;
     void requestFormElements(int form, std::function<void(const QList<FormElementInfo> &)> callback) override;
     void runFormBatch(const QList<FormStep> &steps, std::function<void(const FormBatchResult &)> callback) override;

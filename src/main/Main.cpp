@@ -229,7 +229,7 @@ void TfrmMain::WebBrowserDocumentComplete(const QString &address)
         if (DM)
             DM->PageTitle = self->titleCaption();
         Q_EMIT self->pageProcessed(address);
-    });
+    }, tarnvik::threadTitleMarker());
 }
 
 bool TfrmMain::event(QEvent *event)

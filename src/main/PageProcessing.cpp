@@ -48,6 +48,11 @@ std::optional<QString> threadTitleFromBody(const QString &bodyHtml)
     return std::nullopt;
 }
 
+QString threadTitleMarker()
+{
+    return kTitleMarker;
+}
+
 QString sectionPageAddress(const QString &sectionAddress, QString &pageText)
 {
     bool ok = false;

@@ -24,6 +24,8 @@ PageActions pageActionsFor(ForumKind forum, qint32 threadNumber, bool numberAfte
 // line holds it; an empty title when the line has no "</STRONG>" after the
 // marker's length.
 std::optional<QString> threadTitleFromBody(const QString &bodyHtml);
+// The marker the scan looks for, so the page need not be serialised beyond it.
+QString threadTitleMarker();
 
 // The address of a section script, with "/page/" and the page field's text
 // appended when it holds a whole number above 1. `pageText` is reset to "1"

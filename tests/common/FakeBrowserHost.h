@@ -15,7 +15,7 @@ public:
     QWidget *widget() override { return m_widget; }
     void Navigate(const QString &address) override { navigated << address; }
     QString DocumentTitle() const override { return title; }
-    void requestBodyOuterHtml(std::function<void(const QString &)> callback) override
+    void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString & = {}) override
     {
         if (deferBody)
             pendingBody << callback;

@@ -67,14 +67,24 @@ class TestMainE2E : public QObject
         return false;
     }
 
-    QString bodyOf(BrowserHost *host)
+    // With TARNVIK_SCREENSHOT_DIR set, keeps a picture of the window for a look.
+    void keepScreenshot(const QString &name)
+    {
+        const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            return;
+        QTest::qWait(1500);
+        m_main->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+    }
+
+    QString bodyOf(BrowserHost *host, const QString &stopAfter = {})
     {
         QString body;
         bool done = false;
         host->requestBodyOuterHtml([&](const QString &html) {
             body = html;
             done = true;
-        });
+        }, stopAfter);
         if (!QTest::qWaitFor([&] { return done; }, 10000))
             return QStringLiteral("<timeout>");
         return body;
@@ -113,6 +123,7 @@ private Q_SLOTS:
         QVERIFY(!ui()->actAnswerThread->isEnabled());
         QVERIFY(!ui()->actExportWord->isEnabled());
         QCOMPARE(int(DM->Forum()), 0);
+        keepScreenshot(QStringLiteral("main-index.png"));
     }
 
     void sectionKeysAndThePageField()
@@ -150,6 +161,7 @@ private Q_SLOTS:
         QCOMPARE(DM->PageTitle, m_main->titleCaption());
         QVERIFY(!ui()->actAnswerThread->isEnabled());
         QVERIFY(ui()->actExportWord->isEnabled());
+        keepScreenshot(QStringLiteral("main-thread.png"));
 
         // The serialised page carries the markers the export cuts along.
         const QString body = bodyOf(m_main->WebBrowser());
@@ -162,6 +174,12 @@ private Q_SLOTS:
         QVERIFY(body.contains(QStringLiteral("Zurück zum Index")));
         QVERIFY(body.contains(QStringLiteral("<IMG src=\"http://")));
         QVERIFY(!body.contains(QLatin1Char('\n') + QStringLiteral("\n")));
+
+        // The title scan needs the text only up to the title line.
+        const QString head = bodyOf(m_main->WebBrowser(), QStringLiteral("<P align=center><BIG><BIG><STRONG>"));
+        QVERIFY(body.startsWith(head));
+        QVERIFY(head.endsWith(QStringLiteral("</STRONG></BIG></BIG></P>")));
+        QCOMPARE(head.count(QStringLiteral("\r\n")), 1);
     }
 
     void framesEndWithTheTopDocument()
