@@ -27,8 +27,8 @@ constexpr qint64 MaxDeflateRatio = 1032;
 QString deviceError(const QIODevice &stream)
 {
     const QString why = stream.errorString();
-    return why.isEmpty() ? QStringLiteral("The stream cannot be read.")
-                         : QStringLiteral("The stream cannot be read: %1").arg(why);
+    return why.isEmpty() ? QStringLiteral("Die Daten können nicht gelesen werden.")
+                         : QStringLiteral("Die Daten können nicht gelesen werden: %1").arg(why);
 }
 
 // Reads a plain BMP with Qt's built-in handler only. Turning detection off
@@ -40,7 +40,7 @@ bool decodePlain(QIODevice &stream, QImage &image, QString &error)
     reader.setAutoDetectImageFormat(false);
     if (reader.read(&image))
         return true;
-    error = QStringLiteral("Not a valid BMP image: %1").arg(reader.errorString());
+    error = QStringLiteral("Kein gültiges BMP-Bild: %1").arg(reader.errorString());
     return false;
 }
 
@@ -111,16 +111,16 @@ bool TZLIBBitmap::InflateData(QIODevice &stream, QByteArray &plainBmp, QString &
         return false;
     }
     if (got < HeaderSize) {
-        error = QStringLiteral("The ZBM header is truncated (%1 of %2 bytes).").arg(got).arg(HeaderSize);
+        error = QStringLiteral("Der ZBM-Kopf ist unvollständig (%1 von %2 Bytes).").arg(got).arg(HeaderSize);
         return false;
     }
     const qint64 length = qFromLittleEndian<qint32>(header + sizeof Signature);
     if (length < 0) {
-        error = QStringLiteral("The ZBM length field is negative (%1).").arg(length);
+        error = QStringLiteral("Die Längenangabe im ZBM-Kopf ist negativ (%1).").arg(length);
         return false;
     }
     if (length > MaxImageBytes) {
-        error = QStringLiteral("The ZBM image claims %1 bytes, more than the limit of %2 bytes.")
+        error = QStringLiteral("Das ZBM-Bild gibt %1 Bytes an, mehr als die Grenze von %2 Bytes.")
                     .arg(length)
                     .arg(MaxImageBytes);
         return false;
@@ -128,7 +128,7 @@ bool TZLIBBitmap::InflateData(QIODevice &stream, QByteArray &plainBmp, QString &
 
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK) {
-        error = QStringLiteral("The zlib decompressor cannot be started.");
+        error = QStringLiteral("Die zlib-Dekomprimierung kann nicht gestartet werden.");
         return false;
     }
     InflateGuard guard{&zs};
@@ -177,7 +177,7 @@ bool TZLIBBitmap::InflateData(QIODevice &stream, QByteArray &plainBmp, QString &
         const int rc = inflate(&zs, Z_NO_FLUSH);
         const qint64 written = room - zs.avail_out;
         if (full && written > 0) {
-            error = QStringLiteral("The ZBM data is longer than its length field (%1 bytes).").arg(length);
+            error = QStringLiteral("Die ZBM-Daten sind länger als ihre Längenangabe (%1 Bytes).").arg(length);
             return false;
         }
         produced += written;
@@ -185,11 +185,11 @@ bool TZLIBBitmap::InflateData(QIODevice &stream, QByteArray &plainBmp, QString &
         if (rc == Z_STREAM_END)
             break;
         if (rc == Z_BUF_ERROR && atEnd) {
-            error = QStringLiteral("The ZBM data ends after %1 of %2 bytes.").arg(produced).arg(length);
+            error = QStringLiteral("Die ZBM-Daten enden nach %1 von %2 Bytes.").arg(produced).arg(length);
             return false;
         }
         if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            error = QStringLiteral("The ZBM data is damaged (zlib: %1).")
+            error = QStringLiteral("Die ZBM-Daten sind beschädigt (zlib: %1).")
                         .arg(QString::fromLatin1(zs.msg ? zs.msg : "unexpected dictionary"));
             return false;
         }
@@ -201,7 +201,7 @@ bool TZLIBBitmap::InflateData(QIODevice &stream, QByteArray &plainBmp, QString &
         return false;
     }
     if (produced != length) {
-        error = QStringLiteral("The ZBM data ends after %1 of %2 bytes.").arg(produced).arg(length);
+        error = QStringLiteral("Die ZBM-Daten enden nach %1 von %2 Bytes.").arg(produced).arg(length);
         return false;
     }
     out.resize(produced);
@@ -217,8 +217,8 @@ bool TZLIBBitmap::EncodePlain(const QImage &image, QByteArray &plainBmp, QString
     QImageWriter writer(&buffer, "bmp");
     if (writer.write(image))
         return true;
-    error = image.isNull() ? QStringLiteral("There is no picture to save.")
-                           : QStringLiteral("The picture cannot be written as BMP: %1").arg(writer.errorString());
+    error = image.isNull() ? QStringLiteral("Es gibt kein Bild zum Speichern.")
+                           : QStringLiteral("Das Bild kann nicht als BMP geschrieben werden: %1").arg(writer.errorString());
     return false;
 }
 
@@ -245,7 +245,7 @@ bool TZLIBBitmap::ReadData(QIODevice &stream)
     buffer.open(QIODevice::ReadOnly);
     QImage image;
     if (!decodePlain(buffer, image, error))
-        return fail(QStringLiteral("The ZBM data holds no valid BMP image (%1).").arg(error));
+        return fail(QStringLiteral("Die ZBM-Daten enthalten kein gültiges BMP-Bild (%1).").arg(error));
     QImage::operator=(std::move(image));
     m_error.clear();
     return true;
@@ -258,7 +258,7 @@ bool TZLIBBitmap::WriteData(QIODevice &stream) const
     if (!EncodePlain(*this, plain, error))
         return fail(error);
     if (plain.size() > MaxImageBytes)
-        return fail(QStringLiteral("The picture is too large for a ZBM file (%1 bytes, at most %2).")
+        return fail(QStringLiteral("Das Bild ist zu groß für eine ZBM-Datei (%1 Bytes, höchstens %2).")
                         .arg(plain.size())
                         .arg(MaxImageBytes));
 
@@ -268,14 +268,14 @@ bool TZLIBBitmap::WriteData(QIODevice &stream) const
                              reinterpret_cast<const Bytef *>(plain.constData()), uLong(plain.size()),
                              zlibLevel(m_level));
     if (rc != Z_OK)
-        return fail(QStringLiteral("The zlib compressor failed (%1).").arg(rc));
+        return fail(QStringLiteral("Die zlib-Komprimierung ist fehlgeschlagen (%1).").arg(rc));
     packed.resize(qsizetype(packedSize));
 
     char header[HeaderSize];
     std::memcpy(header, Signature, sizeof Signature);
     qToLittleEndian<qint32>(qint32(plain.size()), header + sizeof Signature);
     if (stream.write(header, HeaderSize) != HeaderSize || stream.write(packed) != packed.size())
-        return fail(QStringLiteral("The stream cannot be written: %1").arg(stream.errorString()));
+        return fail(QStringLiteral("Die Daten können nicht geschrieben werden: %1").arg(stream.errorString()));
     m_error.clear();
     return true;
 }
@@ -289,7 +289,7 @@ bool TZLIBBitmap::SaveToStream(QIODevice &stream) const
     if (!EncodePlain(*this, plain, error))
         return fail(error);
     if (stream.write(plain) != plain.size())
-        return fail(QStringLiteral("The stream cannot be written: %1").arg(stream.errorString()));
+        return fail(QStringLiteral("Die Daten können nicht geschrieben werden: %1").arg(stream.errorString()));
     m_error.clear();
     return true;
 }
@@ -300,10 +300,10 @@ bool TZLIBBitmap::SaveToFile(const QString &fileName)
     // The old file stays untouched until the new one is complete.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("%1 cannot be created: %2").arg(fileName, file.errorString()));
+        return fail(QStringLiteral("%1 kann nicht angelegt werden: %2").arg(fileName, file.errorString()));
     if (!SaveToStream(file))
         return false;
     if (!file.commit())
-        return fail(QStringLiteral("%1 cannot be written: %2").arg(fileName, file.errorString()));
+        return fail(QStringLiteral("%1 kann nicht geschrieben werden: %2").arg(fileName, file.errorString()));
     return true;
 }

@@ -391,24 +391,24 @@ open(sys.argv[2], 'wb').write(b'\xd5ZBM\r\n\x1a\n' + struct.pack('<i', len(d)) +
         QTest::newRow("empty") << QByteArray() << "Invalid ZBM signature!";
         QTest::newRow("wrong signature") << badSignature << "Invalid ZBM signature!";
         QTest::newRow("plain BMP") << plainBytes(samplePicture()) << "Invalid ZBM signature!";
-        QTest::newRow("signature only") << good.left(8) << "header is truncated";
-        QTest::newRow("header cut") << good.left(10) << "header is truncated";
-        QTest::newRow("no stream") << good.left(12) << "ends after 0 of";
-        QTest::newRow("stream cut") << good.left(good.size() / 2) << "ends after";
-        QTest::newRow("damaged zlib header") << badZlibHeader << "damaged";
-        QTest::newRow("damaged checksum") << badChecksum << "damaged";
-        QTest::newRow("length one short") << withLength(good, length - 1) << "longer than its length field";
-        QTest::newRow("length one long") << withLength(good, length + 1) << "ends after";
-        QTest::newRow("negative length") << withLength(good, -1) << "negative";
-        QTest::newRow("huge length") << withLength(good, 0x7fffffff) << "more than the limit";
+        QTest::newRow("signature only") << good.left(8) << "ZBM-Kopf ist unvollständig";
+        QTest::newRow("header cut") << good.left(10) << "ZBM-Kopf ist unvollständig";
+        QTest::newRow("no stream") << good.left(12) << "enden nach 0 von";
+        QTest::newRow("stream cut") << good.left(good.size() / 2) << "enden nach";
+        QTest::newRow("damaged zlib header") << badZlibHeader << "beschädigt";
+        QTest::newRow("damaged checksum") << badChecksum << "beschädigt";
+        QTest::newRow("length one short") << withLength(good, length - 1) << "länger als ihre Längenangabe";
+        QTest::newRow("length one long") << withLength(good, length + 1) << "enden nach";
+        QTest::newRow("negative length") << withLength(good, -1) << "negativ";
+        QTest::newRow("huge length") << withLength(good, 0x7fffffff) << "mehr als die Grenze";
         QTest::newRow("just above limit")
-            << withLength(good, qint32(TZLIBBitmap::MaxImageBytes + 1)) << "more than the limit";
+            << withLength(good, qint32(TZLIBBitmap::MaxImageBytes + 1)) << "mehr als die Grenze";
         // Within the limit but far more than the stream holds: must fail on
         // the data without reserving the claimed 200 MiB first.
-        QTest::newRow("large claim, small stream") << withLength(good, 200 << 20) << "ends after";
-        QTest::newRow("no BMP inside") << rawContainer("hello") << "no valid BMP";
+        QTest::newRow("large claim, small stream") << withLength(good, 200 << 20) << "enden nach";
+        QTest::newRow("no BMP inside") << rawContainer("hello") << "kein gültiges BMP";
         // A container holding a container is not unpacked a second time.
-        QTest::newRow("nested container") << rawContainer(good) << "no valid BMP";
+        QTest::newRow("nested container") << rawContainer(good) << "kein gültiges BMP";
     }
 
     void hostileContainer()
@@ -517,9 +517,9 @@ open(sys.argv[2], 'wb').write(b'\xd5ZBM\r\n\x1a\n' + struct.pack('<i', len(d)) +
                                    << QByteArray() << "unknown level";
         QTest::newRow("one file") << QStringList{"in.bmp"} << 2 << "" << QByteArray() << "expects";
         QTest::newRow("missing input") << QStringList{"missing.bmp", "y.zbm"} << 1 << "y.zbm" << QByteArray()
-                                       << "cannot be opened";
+                                       << "kann nicht geöffnet werden";
         QTest::newRow("hostile input") << QStringList{"cut.zbm", "z.bmp"} << 1 << "z.bmp" << QByteArray()
-                                       << "ends after";
+                                       << "enden nach";
     }
 
     void zbmconv()

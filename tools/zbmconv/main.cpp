@@ -41,7 +41,7 @@ bool load(const QString &fileName, QImage &image, QString &error)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1 cannot be opened: %2").arg(fileName, file.errorString());
+        error = QStringLiteral("%1 kann nicht geöffnet werden: %2").arg(fileName, file.errorString());
         return false;
     }
     // A container gets the container's own error messages; everything else
