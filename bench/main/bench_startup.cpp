@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -69,11 +68,7 @@ double tarnvikMs(const QString &settingsFile, const QString &folder)
     QElapsedTimer t;
     t.start();
     TfrmMain main;
-    TDMEnvironment env;
-    env.openSettings = [settingsFile] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); };
-    env.programFile = folder + QStringLiteral("/tarnvik");
-    env.documentsFolder = [folder] { return folder; };
-    TDM dm(env);
+    TDM dm(TDMEnvironment::inFolder(settingsFile, folder, folder));
     DM = &dm;
     bool processed = false;
     QObject::connect(&main, &TfrmMain::pageProcessed, [&] { processed = true; });
@@ -89,9 +84,7 @@ double tarnvikMs(const QString &settingsFile, const QString &folder)
 
 int main(int argc, char *argv[])
 {
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineHost::prepareProcess();
     QApplication app(argc, argv);
     const int rounds = 5;
 

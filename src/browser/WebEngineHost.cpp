@@ -1,5 +1,6 @@
 #include "browser/WebEngineHost.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -9,6 +10,10 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 // Remembers the address of the last navigation of the top document, so that
 // the navigation event names where the browser is going, not where it was.
@@ -62,6 +67,16 @@ WebEngineHost::~WebEngineHost() = default;
 QWidget *WebEngineHost::widget()
 {
     return m_view;
+}
+
+void WebEngineHost::prepareProcess()
+{
+#ifdef Q_OS_UNIX
+    // Chromium's sandbox refuses to run for the superuser.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 QUrl WebEngineHost::addressToUrl(const QString &address)

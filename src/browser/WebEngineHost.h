@@ -29,6 +29,10 @@ public:
 
     QWebEngineView *view() const { return m_view; }
 
+    // Sets up the process for the engine; call before the application
+    // object is created.
+    static void prepareProcess();
+
     // The address a plain local path or a typed address is loaded as.
     static QUrl addressToUrl(const QString &address);
 

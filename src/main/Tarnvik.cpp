@@ -1,3 +1,4 @@
+#include "browser/WebEngineHost.h"
 #include "main/Dialogs.h"
 #include "main/Main.h"
 #include "export/WordConnection.h"
@@ -6,18 +7,10 @@
 
 #include <QApplication>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 int main(int argc, char *argv[])
 {
-#ifdef Q_OS_UNIX
-    // Chromium's sandbox refuses to run for the superuser.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineHost::prepareProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(QStringLiteral("Tarnvik"));

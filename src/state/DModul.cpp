@@ -120,6 +120,16 @@ TDMEnvironment TDMEnvironment::platform()
     return env;
 }
 
+TDMEnvironment TDMEnvironment::inFolder(const QString &settingsFile, const QString &programFolder,
+                                        const QString &documentsFolder)
+{
+    TDMEnvironment env;
+    env.openSettings = [settingsFile] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); };
+    env.programFile = programFolder + QStringLiteral("/tarnvik");
+    env.documentsFolder = [documentsFolder] { return documentsFolder; };
+    return env;
+}
+
 UrlClass classifyAddress(const QString &url)
 {
     UrlClass result;

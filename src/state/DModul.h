@@ -22,6 +22,10 @@ struct TDMEnvironment {
     std::function<QString()> documentsFolder; // empty text: there is none
 
     static TDMEnvironment platform();
+    // Settings in an INI file of the given name, the program file in
+    // `programFolder`, the documents folder as given: for trials and tests.
+    static TDMEnvironment inFolder(const QString &settingsFile, const QString &programFolder,
+                                   const QString &documentsFolder);
 };
 
 // Indexes into the shared icon lists.

@@ -13,9 +13,6 @@
 #include <QWebEngineView>
 #include <QtTest>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 class TestMainE2E : public QObject
 {
@@ -41,12 +38,7 @@ class TestMainE2E : public QObject
             s.setValue(QStringLiteral("Forum"), storedForum);
         }
         m_main = std::make_unique<TfrmMain>();
-        TDMEnvironment env;
-        env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
-        env.programFile = m_dir.filePath(QStringLiteral("tarnvik"));
-        const QString docs = m_dir.path();
-        env.documentsFolder = [docs] { return docs; };
-        m_dm = std::make_unique<TDM>(env);
+        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, m_dir.path(), m_dir.path()));
         DM = m_dm.get();
     }
 
@@ -261,11 +253,7 @@ private Q_SLOTS:
 
 int main(int argc, char *argv[])
 {
-#ifdef Q_OS_UNIX
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineHost::prepareProcess();
     QApplication app(argc, argv);
     TestMainE2E test;
     return QTest::qExec(&test, argc, argv);

@@ -66,12 +66,7 @@ class TestPageProcessing : public QObject
             m_host = new FakeBrowserHost(parent);
             return m_host;
         });
-        TDMEnvironment env;
-        env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
-        env.programFile = m_dir.filePath(QStringLiteral("tarnvik"));
-        const QString docs = m_dir.path();
-        env.documentsFolder = [docs] { return docs; };
-        m_dm = std::make_unique<TDM>(env);
+        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, m_dir.path(), m_dir.path()));
         DM = m_dm.get();
         if (show) {
             m_main->show();
