@@ -1,5 +1,6 @@
 #include "periphery/Info.h"
 
+#include "state/DialogFont.h"
 #include "ui_Info.h"
 
 #include <QDesktopServices>
@@ -58,6 +59,7 @@ void OpenInfoDialog(QWidget *owner)
 TfrmInfo::TfrmInfo(QWidget *parent)
     : QDialog(parent), ui(new Ui::TfrmInfo)
 {
+    tarnvik::substituteDialogFont();
     ui->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(315, 258);

@@ -1,6 +1,7 @@
 #include "state/Settings.h"
 
 #include "state/DModul.h"
+#include "state/DialogFont.h"
 #include "ui_Settings.h"
 
 #include <QDir>
@@ -65,6 +66,7 @@ void OpenSettingsDialog(QWidget *owner)
 TfrmSettings::TfrmSettings(QWidget *parent)
     : QDialog(parent), ui(new Ui::TfrmSettings)
 {
+    tarnvik::substituteDialogFont();
     ui->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(342, 359);
@@ -149,6 +151,11 @@ std::optional<QString> TfrmSettings::pickFolder(QWidget *owner, const QString &c
     if (auto *newFolder = dialog.findChild<QToolButton *>(QStringLiteral("newFolderButton"))) {
         newFolder->setToolTip(QStringLiteral("Neuer Ordner"));
         newFolder->setAccessibleName(QStringLiteral("Neuer Ordner"));
+    }
+    // Only folders are shown, so a choice of file types has nothing to offer.
+    for (const char *name : {"fileTypeLabel", "fileTypeCombo"}) {
+        if (QWidget *widget = dialog.findChild<QWidget *>(QLatin1String(name)))
+            widget->hide();
     }
 
     auto *label = new QLabel(instruction, &dialog);

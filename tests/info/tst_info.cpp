@@ -53,6 +53,17 @@ private Q_SLOTS:
         QCOMPARE(dialog.size(), QSize(315, 258));
     }
 
+    // The static texts are shown whole in the fixed window.
+    void textsFitTheWindow()
+    {
+        TfrmInfo dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Ui::TfrmInfo *ui = dialog.controls();
+        for (QLabel *label : {ui->lblVersion, ui->stVersion, ui->lblAuthor, ui->stAuthor, ui->lblEMail, ui->LeMail})
+            QVERIFY2(label->minimumSizeHint().width() <= label->width(), qPrintable(label->objectName()));
+    }
+
     void historyHasTheListedLines()
     {
         TfrmInfo dialog;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -369,6 +370,24 @@ private Q_SLOTS:
         });
         QCOMPARE(DM->DokuPath(), exportFolder());
         QVERIFY(!QFileInfo::exists(pictures));
+    }
+
+    // Every caption is shown whole in the fixed layout.
+    void captionsFitTheirPlaces()
+    {
+        startFilled();
+        TfrmSettings dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (QLabel *label : dialog.findChildren<QLabel *>()) {
+            const QRect room = label->contentsRect();
+            if (label->wordWrap())
+                QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->objectName()));
+            else
+                QVERIFY2(label->sizeHint().width() <= room.width() + 1, qPrintable(label->objectName()));
+        }
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            QVERIFY2(button->sizeHint().width() <= button->width() + 10, qPrintable(button->objectName()));
     }
 
     void everyControlHasAnAccessibleName()
