@@ -6,6 +6,9 @@
 #include "state/DModul.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 
 int main(int argc, char *argv[])
@@ -14,6 +17,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(QStringLiteral("Tarnvik"));
+    // The program speaks German, and so do Qt's own dialogs and buttons.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
     tarnvik::registerZbmFormat();
     tarnvik::installStandardErrorReport();
 
@@ -25,6 +33,7 @@ int main(int argc, char *argv[])
         TDM dataModule;
         DM = &dataModule;
         frmMain.showMaximized();
+        frmMain.activateWindow();
         result = app.exec();
         // Leaving this block destroys the data module, which writes the
         // changed settings back.
