@@ -17,7 +17,9 @@ TfrmLink::TfrmLink(QWidget *owner, const QString &label)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(370, 146);
+    // 370 x 146, or more where the system's font needs more room.
+    const QSize needed = sizeHint();
+    setFixedSize(qMax(370, needed.width()), qMax(146, needed.height()));
     ui->EName->setText(label);
     ui->EName->setCursorPosition(0);
     ui->EURL->end(false);

@@ -24,7 +24,10 @@ TfrmPicID::TfrmPicID(QWidget *owner)
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(318, 230);
+    // 318 x 230, or more where the system's font needs more room, so that no
+    // caption is cut off.
+    const QSize needed = sizeHint();
+    setFixedSize(qMax(318, needed.width()), qMax(230, needed.height()));
     ui->line1->setAccessibleName(QStringLiteral("Trennlinie"));
     ui->line2->setAccessibleName(QStringLiteral("Trennlinie"));
 

@@ -1,0 +1,708 @@
+// The editor window driven as the user drives it: keys, toolbar actions,
+// menus, its dialogs, files and drafts. Only the file dialogs' answers are
+// put in by the test.
+#include "editor/BodyText.h"
+#include "editor/Edit.h"
+#include "editor/Markup.h"
+#include "state/DModul.h"
+#include "state/Endpoints.h"
+#include "state/ErrorReport.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QtTest>
+
+#include <functional>
+
+using namespace tarnvik;
+
+namespace {
+const QString kPictureHost = QStringLiteral("bilder.test");
+
+QString picturePath(const QString &number)
+{
+    return QStringLiteral("http://%1/Bilder/B%2.jpg").arg(kPictureHost, number);
+}
+
+// Runs `act` on the next modal window other than `except` that opens.
+void onNextModal(std::function<void(QWidget *)> act, QWidget *except = nullptr)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, except] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == except || !modal->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        modal->activateWindow();
+        if (!QTest::qWaitForWindowActive(modal))
+            qWarning("modal window not active");
+        act(modal);
+    });
+    timer->start();
+}
+
+QStringList captions(const QList<QAction *> &actions)
+{
+    QStringList result;
+    for (const QAction *action : actions)
+        result << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    return result;
+}
+
+// Types text key by key; letters beyond ASCII come as the text of a key the
+// keyboard does not name, as an input method delivers them.
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(widget, Qt::Key_Return);
+        else if (c.unicode() < 128)
+            QTest::keyClick(widget, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+} // namespace
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDM> m_dm;
+    QStringList m_errors;
+    QString m_chosenFile;
+
+    QString programFolder() const { return m_dir.filePath(QStringLiteral("prog/")); }
+    QString draft(bool newPost) const
+    {
+        return programFolder() + (newPost ? QStringLiteral("NewText.txt") : QStringLiteral("AnswerText.txt"));
+    }
+
+    static QPlainTextEdit *memo(TfrmEdit *e) { return e->findChild<QPlainTextEdit *>(QStringLiteral("Memo")); }
+    static QLineEdit *subject(TfrmEdit *e) { return e->findChild<QLineEdit *>(QStringLiteral("EBetreff")); }
+    static QAction *action(TfrmEdit *e, const char *name) { return e->findChild<QAction *>(QLatin1String(name)); }
+
+    std::unique_ptr<TfrmEdit> open(bool newPost)
+    {
+        auto editor = std::make_unique<TfrmEdit>(nullptr, newPost);
+        editor->show();
+        editor->activateWindow();
+        if (!QTest::qWaitForWindowActive(editor.get()))
+            qWarning("editor window not active");
+        return editor;
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void opensNewPost_data();
+    void opensNewPost();
+    void opensAnswer_data();
+    void opensAnswer();
+    void commands_data();
+    void commands();
+    void layout();
+    void accessibleNames();
+
+    void keysActOnBodyOnly();
+    void contextMenuAndUndo();
+    void previewFollowsSubject();
+    void linkCommand();
+    void pictureCommand();
+    void pictureMenu();
+
+    void saveAndOpen_data();
+    void saveAndOpen();
+    void openReadsOtherFiles_data();
+    void openReadsOtherFiles();
+    void fileErrors();
+
+    void draftSurvivesTitleBarClose();
+    void draftSavedWhileTyping();
+    void answerDraftKeepsFreshSubject();
+    void openEditorIsModal();
+
+};
+
+void TestEditor::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir().mkpath(programFolder()));
+    setEndpoints({QStringLiteral("forum.test"), kPictureHost, QStringLiteral("wort")});
+    setErrorReporter([this](const QString &text) { m_errors << text; });
+    TfrmEdit::setFileChooser([this](QWidget *, TfrmEdit::FileDialogKind) { return m_chosenFile; });
+}
+
+void TestEditor::init()
+{
+    const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
+    QFile::remove(file);
+    QFile::remove(draft(true));
+    QFile::remove(draft(false));
+    TDMEnvironment env;
+    env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
+    env.programFile = programFolder() + QStringLiteral("tarnvik");
+    const QString docs = m_dir.path();
+    env.documentsFolder = [docs] { return docs; };
+    m_dm = std::make_unique<TDM>(env);
+    DM = m_dm.get();
+    m_errors.clear();
+    m_chosenFile.clear();
+}
+
+void TestEditor::cleanup()
+{
+    m_dm.reset();
+}
+
+void TestEditor::opensNewPost_data()
+{
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<int>("caret");
+    QTest::newRow("three lines") << "Hallo,\r\n\r\nGruß" << 10;
+    QTest::newRow("two lines") << "Hallo,\r\nGruß" << 0;
+    QTest::newRow("no template") << "" << 0;
+}
+
+void TestEditor::opensNewPost()
+{
+    QFETCH(QString, templateText);
+    QFETCH(int, caret);
+    DM->SetTemplate(templateText);
+    auto e = open(true);
+    QCOMPARE(e->windowTitle(), QStringLiteral("Neuen Beitrag schreiben"));
+    QCOMPARE(e->BodyText(), templateText);
+    QCOMPARE(e->SelStart(), caret);
+    QCOMPARE(e->Subject(), QString());
+    QCOMPARE(QApplication::focusWidget(), subject(e.get()));
+    QVERIFY(!action(e.get(), "actPreview")->isEnabled());
+    QCOMPARE(e->size(), QSize(800, 480));
+    QCOMPARE(e->minimumSize(), QSize(800, 400));
+
+    // A draft of a new post hides the template of new posts only.
+    writeFile(draft(true), QByteArray());
+    auto withDraft = open(true);
+    QCOMPARE(withDraft->BodyText(), QString());
+    QVERIFY(m_errors.isEmpty());
+    auto answer = open(false);
+    QCOMPARE(answer->BodyText(), templateText);
+}
+
+void TestEditor::opensAnswer_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << "Hobelbank" << "Re: Hobelbank";
+    QTest::newRow("Re inside a word") << "Reparatur am Hobel" << "Re: Reparatur am Hobel";
+    QTest::newRow("an answer already") << "re: Hobelbank" << "re: Hobelbank";
+    QTest::newRow("empty title") << "" << "Re: ";
+}
+
+void TestEditor::opensAnswer()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, expected);
+    DM->PageTitle = title;
+    auto e = open(false);
+    QCOMPARE(e->windowTitle(), QStringLiteral("Antwort schreiben"));
+    QCOMPARE(e->Subject(), expected);
+    QVERIFY(action(e.get(), "actPreview")->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), memo(e.get()));
+}
+
+void TestEditor::commands_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("hint"); // empty: none
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("icon");
+    QTest::newRow("actOpen") << "actOpen" << "Öffnen" << "" << "" << int(icoOpen);
+    QTest::newRow("actSave") << "actSave" << "Speichern" << "" << "" << int(icoSave);
+    QTest::newRow("actBold") << "actBold" << "Fett" << "Fett" << "F2" << int(icoBold);
+    QTest::newRow("actItalic") << "actItalic" << "Kursiv" << "Kursiv" << "F3" << int(icoItalic);
+    QTest::newRow("actRedText") << "actRedText" << "Rot" << "Rote Schrift" << "F4" << int(icoRed);
+    QTest::newRow("actList") << "actList" << "Liste" << "Liste" << "F5" << int(icoListe);
+    QTest::newRow("actLink") << "actLink" << "Link" << "Internetadresse einfügen" << "F6" << int(icoLink);
+    QTest::newRow("actInsertPic") << "actInsertPic" << "Bild" << "Bild einfügen" << "F9" << int(icoPicture);
+    QTest::newRow("actPreview") << "actPreview" << "Vorschau" << "Vorschau" << "F10" << int(icoPreview);
+    QTest::newRow("actClose") << "actClose" << "Schliessen" << "Fenster schliessen" << "" << int(icoDoor2);
+    QTest::newRow("actHoch") << "actHoch" << "Hochstellen" << "" << "" << int(icoHoch);
+    QTest::newRow("actTief") << "actTief" << "Tiefstellen" << "" << "" << int(icoTief);
+    QTest::newRow("actBigText") << "actBigText" << "Groß" << "Große Schrift" << "" << int(icoBig);
+    QTest::newRow("actCenter") << "actCenter" << "Zentriert" << "Zentriert" << "" << int(icoCenter);
+    QTest::newRow("actCode") << "actCode" << "Code (ASCII)" << "" << "" << int(icoCode);
+}
+
+void TestEditor::commands()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, hint);
+    QFETCH(QString, key);
+    QFETCH(int, icon);
+    auto e = open(true);
+    QAction *act = e->findChild<QAction *>(name);
+    QVERIFY(act);
+    QCOMPARE(act->text(), caption);
+    if (!hint.isEmpty())
+        QCOMPARE(act->toolTip(), hint);
+    QCOMPARE(act->shortcut(), QKeySequence(key));
+    const QImage expected = DM->PngImageCollection.at(icon).toImage();
+    QCOMPARE(act->icon().pixmap(24).toImage().convertToFormat(expected.format()), expected);
+    const QImage greyed = DM->PngImageListDis.at(icon).toImage();
+    QCOMPARE(act->icon().pixmap(24, QIcon::Disabled).toImage().convertToFormat(greyed.format()), greyed);
+}
+
+void TestEditor::layout()
+{
+    auto e = open(true);
+    auto *top = e->findChild<QToolBar *>(QStringLiteral("ToolBar1"));
+    auto *bottom = e->findChild<QToolBar *>(QStringLiteral("ToolBar2"));
+    QCOMPARE(captions(top->actions()), QStringList({"Öffnen", "Speichern", "|", "Fett", "Kursiv", "Rot", "Liste",
+                                                    "Link", "Bild", "|", "Vorschau", "|", "Schliessen"}));
+    QCOMPARE(captions(bottom->actions()),
+             QStringList({"Hochstellen", "Tiefstellen", "Groß", "Zentriert", "Code (ASCII)"}));
+    QCOMPARE(captions(e->BodyPopup()->actions()), QStringList({"Fett", "Kursiv", "Rot", "Liste", "Link", "|",
+                                                               "Hochstellen", "Tiefstellen", "Groß", "Zentriert",
+                                                               "Code (ASCII)"}));
+    QCOMPARE(memo(e.get())->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(e->findChild<QLabel *>(QStringLiteral("lblF10"))->text(), QStringLiteral("     Für Vorschau F10 drücken"));
+    QCOMPARE(e->findChild<QLabel *>(QStringLiteral("lblBetreff"))->text(), QStringLiteral("Betreff:"));
+
+    QWidget *save = top->widgetForAction(action(e.get(), "actSave"));
+    QVERIFY(save->width() >= 58 && save->height() >= 44);
+    QVERIFY(bottom->widgetForAction(action(e.get(), "actHoch"))->width() >= 68);
+    auto *picture = qobject_cast<QToolButton *>(top->widgetForAction(action(e.get(), "actInsertPic")));
+    QCOMPARE(picture->menu(), e->PicturePopup());
+    QCOMPARE(picture->popupMode(), QToolButton::MenuButtonPopup);
+
+    // Hints show on the top toolbar, for the commands that have one.
+    const auto hintShown = [](QWidget *button) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(button, &help);
+        const bool shown = QToolTip::isVisible() && QToolTip::text() == button->toolTip();
+        QToolTip::hideText();
+        return shown;
+    };
+    QVERIFY(hintShown(top->widgetForAction(action(e.get(), "actRedText"))));
+    QVERIFY(!hintShown(save));
+    QVERIFY(!hintShown(bottom->widgetForAction(action(e.get(), "actBigText"))));
+
+    // Body, subject and toolbars stretch with the window; the window no
+    // smaller than its minimum.
+    e->resize(1000, 700);
+    QTRY_COMPARE(e->width(), 1000);
+    QVERIFY(memo(e.get())->width() > 950);
+    QVERIFY(subject(e.get())->width() > 850);
+    e->resize(300, 200);
+    QTRY_COMPARE(e->size(), QSize(800, 400));
+}
+
+void TestEditor::accessibleNames()
+{
+    auto e = open(true);
+    const QList<QWidget *> widgets = e->findChildren<QWidget *>();
+    for (QWidget *widget : widgets) {
+        if (!widget->isVisible() || !widget->focusPolicy() || qobject_cast<QMenu *>(widget))
+            continue;
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(face);
+        QVERIFY2(!face->text(QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+    }
+    for (QToolBar *bar : e->findChildren<QToolBar *>()) {
+        for (QAction *act : bar->actions()) {
+            if (!act->isSeparator())
+                QCOMPARE(bar->widgetForAction(act)->accessibleName(), act->text());
+        }
+    }
+}
+
+void TestEditor::keysActOnBodyOnly()
+{
+    auto e = open(true);
+    QApplication::clipboard()->setText(QStringLiteral("Zwischenablage"));
+    e->SetBodyText(QStringLiteral("Hallo Welt\r\nMehr"));
+    e->SetSelection(5);
+    QLineEdit *field = subject(e.get());
+    QTest::keyClicks(field, QStringLiteral("Hobel"));
+
+    QTest::keyClick(field, Qt::Key_F2);
+    QCOMPARE(e->BodyText(), QStringLiteral("Hallo[b][/b] Welt\r\nMehr"));
+    QCOMPARE(e->SelStart(), 8);
+    QCOMPARE(e->Subject(), QStringLiteral("Hobel"));
+    QCOMPARE(QApplication::focusWidget(), field);
+
+    QTest::keyClick(field, Qt::Key_F3);
+    QTest::keyClick(field, Qt::Key_F4);
+    QCOMPARE(e->BodyText(), QStringLiteral("Hallo[b][i][red][/red][/i][/b] Welt\r\nMehr"));
+    QCOMPARE(e->SelStart(), 16);
+
+    memo(e.get())->setFocus();
+    QTest::keyClick(memo(e.get()), Qt::Key_F5);
+    QCOMPARE(e->BodyText(),
+             QStringLiteral("Hallo[b][i][red][/red][/i][/b] Welt\r\n[List]\r\n[*]\r\n[*]\r\n[*]\r\n[*]\r\n[/List]\r\nMehr"));
+    QCOMPARE(e->SelStart(), 45);
+    QCOMPARE(QApplication::focusWidget(), memo(e.get()));
+
+    // Every command through its action, with the focus in the subject.
+    field->setFocus();
+    e->SetBodyText(QStringLiteral("2"));
+    e->SetSelection(0, 1);
+    action(e.get(), "actTief")->trigger();
+    QCOMPARE(e->BodyText(), QStringLiteral("&lt;sub&gt;2&lt;/sub&gt;"));
+    QCOMPARE(e->SelLength(), 0);
+    action(e.get(), "actHoch")->trigger();
+    action(e.get(), "actBigText")->trigger();
+    action(e.get(), "actCenter")->trigger();
+    action(e.get(), "actCode")->trigger();
+    QCOMPARE(e->BodyText(),
+             QStringLiteral("&lt;sub&gt;2&lt;/sub&gt;&lt;sup&gt;[big][center][code][/code][/center][/big] &lt;/sup&gt;"));
+    QCOMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Zwischenablage"));
+
+    // A soft break would be no line of the body: Shift+Enter is a line break.
+    e->SetBodyText(QStringLiteral("ab"));
+    e->SetSelection(1);
+    QTest::keyClick(memo(e.get()), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("a\r\nb"));
+}
+
+void TestEditor::contextMenuAndUndo()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("Der Hobel"));
+    e->SetSelection(4, 5);
+    e->BodyPopup()->actions().at(2)->trigger(); // "Rot"
+    QCOMPARE(e->BodyText(), QStringLiteral("Der [red]Hobel[/red]"));
+    QCOMPARE(e->SelStart(), 20);
+    QTest::keyClick(memo(e.get()), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("Der Hobel"));
+
+    // The body's menu is ours, not the text field's standard one.
+    bool shown = false;
+    QTimer::singleShot(50, this, [&] {
+        shown = e->BodyPopup()->isVisible();
+        e->BodyPopup()->close();
+    });
+    QWidget *viewport = memo(e.get())->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), viewport->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(viewport, &event);
+    QTRY_VERIFY(shown);
+}
+
+void TestEditor::previewFollowsSubject()
+{
+    auto e = open(true);
+    QAction *preview = action(e.get(), "actPreview");
+    QTest::keyClick(subject(e.get()), Qt::Key_F10);
+    QTest::qWait(50);
+    QVERIFY(!QApplication::activeModalWidget());
+
+    QTest::keyClicks(subject(e.get()), QStringLiteral("H"));
+    QVERIFY(preview->isEnabled());
+    QTest::keyClick(subject(e.get()), Qt::Key_Backspace);
+    QVERIFY(!preview->isEnabled());
+
+    // With a subject, F10 reaches the preview (this version answers with its
+    // notice), and the text stays as it was.
+    QTest::keyClicks(subject(e.get()), QStringLiteral("Hobel"));
+    e->SetBodyText(QStringLiteral("Text"));
+    QString notice;
+    onNextModal([&notice](QWidget *modal) {
+        notice = modal->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+        modal->close();
+    }, e.get());
+    QTest::keyClick(subject(e.get()), Qt::Key_F10);
+    QTRY_VERIFY(!notice.isEmpty());
+    QVERIFY(notice.contains(QStringLiteral("nicht verfügbar")));
+    QCOMPARE(e->BodyText(), QStringLiteral("Text"));
+}
+
+void TestEditor::linkCommand()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("Siehe Werkstatt!"));
+    e->SetSelection(6, 9);
+    QString label;
+    onNextModal([&label](QWidget *dialog) {
+        label = dialog->findChild<QLineEdit *>(QStringLiteral("EName"))->text();
+        auto *url = dialog->findChild<QLineEdit *>(QStringLiteral("EURL"));
+        QTest::keyClicks(url, QStringLiteral("holz.de"));
+        QTest::keyClick(url, Qt::Key_Return);
+    });
+    QTest::keyClick(memo(e.get()), Qt::Key_F6);
+    QCOMPARE(label, QStringLiteral("Werkstatt"));
+    const QString link = markup::linkMarkup(QStringLiteral("http://www.holz.de"), QStringLiteral("Werkstatt"));
+    QCOMPARE(e->BodyText(), QStringLiteral("Siehe ") + link + QStringLiteral("!"));
+    QCOMPARE(e->SelStart(), 6 + link.size());
+
+    // Cancelled: body and selection as they were.
+    e->SetSelection(0, 5);
+    const QString before = e->BodyText();
+    onNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    action(e.get(), "actLink")->trigger();
+    QCOMPARE(e->BodyText(), before);
+    QCOMPARE(e->SelStart(), 0);
+    QCOMPARE(e->SelLength(), 5);
+}
+
+void TestEditor::pictureCommand()
+{
+    auto e = open(true);
+    QTest::keyClicks(subject(e.get()), QStringLiteral("Hobelbank"));
+    e->SetBodyText(QStringLiteral("Text\r\nMehr"));
+    e->SetSelection(1);
+    const auto typeNumber = [](const QString &number) {
+        onNextModal([number](QWidget *dialog) {
+            auto *id = dialog->findChild<QLineEdit *>(QStringLiteral("EID"));
+            QTest::mouseClick(id, Qt::LeftButton);
+            QTest::keyClicks(id, number);
+            QTest::keyClick(id, Qt::Key_Return);
+        });
+    };
+    typeNumber(QStringLiteral("12"));
+    QTest::keyClick(memo(e.get()), Qt::Key_F9);
+    const QString line = markup::pictureLine(picturePath(QStringLiteral("12")), QString());
+    QCOMPARE(e->BodyText(), QStringLiteral("Text\r\n") + line + QStringLiteral("\r\nMehr"));
+    QCOMPARE(e->SelStart(), 8 + line.size());
+    QCOMPARE(e->Subject(), QStringLiteral("Hobelbank [mit Bild]"));
+
+    typeNumber(QStringLiteral("007"));
+    action(e.get(), "actInsertPic")->trigger();
+    QVERIFY(e->BodyText().endsWith(QStringLiteral("\r\nMehr\r\n")
+                                   + markup::pictureLine(picturePath(QStringLiteral("007")), QString())));
+    QCOMPARE(e->Subject(), QStringLiteral("Hobelbank [mit Bild]"));
+
+    const QString before = e->BodyText();
+    onNextModal([](QWidget *dialog) { dialog->close(); });
+    action(e.get(), "actInsertPic")->trigger();
+    QCOMPARE(e->BodyText(), before);
+
+    // An empty subject of a new post gets the marker and so enables preview.
+    auto fresh = open(true);
+    fresh->InsertRecentPicture(5);
+    QCOMPARE(fresh->Subject(), QStringLiteral(" [mit Bild]"));
+    QVERIFY(action(fresh.get(), "actPreview")->isEnabled());
+}
+
+void TestEditor::pictureMenu()
+{
+    for (const char *id : {"0042", "abc", "77", "812"})
+        DM->AddPicID(QLatin1String(id));
+    auto e = open(true);
+    QMenu *menu = e->PicturePopup();
+    QCOMPARE(captions(menu->actions()), QStringList({"&Hochladen", "&Verwalten", "|", "Bild ID=812", "Bild ID=77",
+                                                     "Bild ID=abc", "Bild ID=0042"}));
+    QVERIFY(!menu->actions().at(5)->isEnabled());
+
+    QTest::keyClicks(subject(e.get()), QStringLiteral("Bilderrahmen"));
+    menu->actions().at(4)->trigger();
+    QCOMPARE(e->BodyText(), QStringLiteral("\r\n") + markup::recentPictureLine(picturePath(QStringLiteral("77"))));
+    menu->actions().at(6)->trigger();
+    QVERIFY(e->BodyText().endsWith(markup::recentPictureLine(picturePath(QStringLiteral("42")))));
+    QCOMPARE(e->Subject(), QStringLiteral("Bilderrahmen"));
+
+    // Rebuilt from the history, never doubled.
+    DM->AddPicID(QStringLiteral("900"));
+    e->RebuildPictureMenu();
+    e->RebuildPictureMenu();
+    QCOMPARE(menu->actions().size(), 8);
+    QCOMPARE(menu->actions().at(3)->text(), QStringLiteral("Bild ID=900"));
+
+    // The upload window is not there yet: its notice, and the menu unchanged.
+    bool noticed = false;
+    onNextModal([&noticed](QWidget *modal) {
+        noticed = true;
+        modal->close();
+    }, e.get());
+    menu->actions().at(0)->trigger();
+    QVERIFY(noticed);
+    QCOMPARE(menu->actions().size(), 8);
+
+    m_dm.reset();
+    init();
+    auto empty = open(true);
+    QCOMPARE(captions(empty->PicturePopup()->actions()), QStringList({"&Hochladen", "&Verwalten", "|"}));
+}
+
+void TestEditor::saveAndOpen_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("opened"); // the body after "Öffnen"
+    QTest::newRow("umlauts") << "Grüße aus der Werkstatt\r\nMaß: 3 mm" << "Grüße aus der Werkstatt\r\nMaß: 3 mm\r\n";
+    QTest::newRow("final break") << "a\r\n" << "a\r\n";
+    QTest::newRow("empty lines") << "\r\n\r\nx" << "\r\n\r\nx\r\n";
+    QTest::newRow("empty body") << "" << "";
+}
+
+void TestEditor::saveAndOpen()
+{
+    QFETCH(QString, body);
+    QFETCH(QString, opened);
+    auto e = open(true);
+    e->SetBodyText(body);
+    typeText(subject(e.get()), QStringLiteral("Öl & Wachs"));
+    m_chosenFile = m_dir.filePath(QStringLiteral("Beitrag.txt"));
+    action(e.get(), "actSave")->trigger();
+    QCOMPARE(readAll(m_chosenFile), (body::joinLines(body::splitLines(body), QStringLiteral("\r\n"))
+                                     + QStringLiteral("Öl & Wachs\r\n")).toUtf8());
+
+    auto other = open(false);
+    action(other.get(), "actOpen")->trigger();
+    QCOMPARE(other->BodyText(), opened);
+    QCOMPARE(other->Subject(), QStringLiteral("Öl & Wachs"));
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestEditor::openReadsOtherFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("subject");
+    QTest::newRow("lf") << QByteArray("a\nb\nBetreff") << "a\r\nb\r\n" << "Betreff";
+    QTest::newRow("cr") << QByteArray("a\rb\rBetreff\r") << "a\r\nb\r\n" << "Betreff";
+    QTest::newRow("windows-1252") << QByteArray("Gr\xfc\xdf" "e\r\nH\xf6he\r\n") << "Grüße\r\n" << "Höhe";
+    QTest::newRow("one line") << QByteArray("Betreff") << "" << "Betreff";
+}
+
+void TestEditor::openReadsOtherFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, body);
+    QFETCH(QString, subject);
+    m_chosenFile = m_dir.filePath(QStringLiteral("fremd.txt"));
+    writeFile(m_chosenFile, bytes);
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("alt"));
+    action(e.get(), "actOpen")->trigger();
+    QCOMPARE(e->BodyText(), body);
+    QCOMPARE(e->Subject(), subject);
+}
+
+void TestEditor::fileErrors()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("bleibt"));
+    QTest::keyClicks(subject(e.get()), QStringLiteral("auch"));
+
+    m_chosenFile = m_dir.filePath(QStringLiteral("gibtsnicht.txt"));
+    action(e.get(), "actOpen")->trigger();
+    m_chosenFile.clear();
+    action(e.get(), "actOpen")->trigger();
+    action(e.get(), "actSave")->trigger();
+    QVERIFY(m_errors.isEmpty());
+
+    m_chosenFile = m_dir.filePath(QStringLiteral("leer.txt"));
+    writeFile(m_chosenFile, QByteArray());
+    action(e.get(), "actOpen")->trigger();
+    QCOMPARE(m_errors, QStringList{QStringLiteral("Listenindex überschreitet das Maximum (-1)")});
+
+    m_chosenFile = m_dir.filePath(QStringLiteral("kein/Ordner.txt"));
+    action(e.get(), "actSave")->trigger();
+    QCOMPARE(m_errors.size(), 2);
+    QVERIFY2(m_errors.last().startsWith(QStringLiteral("Datei \"%1\" kann nicht erstellt werden. ").arg(m_chosenFile)),
+             qPrintable(m_errors.last()));
+    QCOMPARE(e->BodyText(), QStringLiteral("bleibt"));
+    QCOMPARE(e->Subject(), QStringLiteral("auch"));
+}
+
+void TestEditor::draftSurvivesTitleBarClose()
+{
+    DM->SetTemplate(QStringLiteral("Hallo,\r\n\r\nGruß"));
+    {
+        auto e = open(true);
+        typeText(subject(e.get()), QStringLiteral("Späne"));
+        typeText(memo(e.get()), QStringLiteral("Ölen"));
+        QVERIFY(e->close());
+    }
+    QCOMPARE(readAll(draft(true)), QStringLiteral("Hallo,\r\n\r\nÖlenGruß\r\nSpäne\r\n").toUtf8());
+    QVERIFY(!QFile::exists(draft(false)));
+
+    auto again = open(true);
+    QCOMPARE(again->BodyText(), QStringLiteral("Hallo,\r\n\r\nÖlenGruß\r\n"));
+    QCOMPARE(again->Subject(), QStringLiteral("Späne"));
+    QVERIFY(action(again.get(), "actPreview")->isEnabled());
+
+    // "Schliessen" discards the draft; the template is back.
+    action(again.get(), "actClose")->trigger();
+    QVERIFY(!again->isVisible());
+    QVERIFY(!QFile::exists(draft(true)));
+    again.reset();
+    QVERIFY(!QFile::exists(draft(true)));
+    QCOMPARE(open(true)->BodyText(), QStringLiteral("Hallo,\r\n\r\nGruß"));
+
+    // Opening and closing without a change leaves no draft.
+    QVERIFY(open(true)->close());
+    QVERIFY(!QFile::exists(draft(true)));
+}
+
+void TestEditor::draftSavedWhileTyping()
+{
+    DM->PageTitle = QStringLiteral("Hobelbank");
+    auto e = open(false);
+    QTest::keyClicks(memo(e.get()), QStringLiteral("Zustimmung"));
+    QVERIFY(!QFile::exists(draft(false)));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(draft(false)), 6000);
+    QCOMPARE(readAll(draft(false)), QByteArray("Zustimmung\r\nRe: Hobelbank\r\n"));
+}
+
+void TestEditor::answerDraftKeepsFreshSubject()
+{
+    DM->PageTitle = QStringLiteral("Hobelbank");
+    writeFile(draft(false), QByteArray("Antwort\r\n\r\n"));
+    auto e = open(false);
+    QCOMPARE(e->BodyText(), QStringLiteral("Antwort\r\n"));
+    QCOMPARE(e->Subject(), QStringLiteral("Re: Hobelbank"));
+
+    writeFile(draft(false), QByteArray("Antwort\r\nRe: Alt\r\n"));
+    QCOMPARE(open(false)->Subject(), QStringLiteral("Re: Alt"));
+}
+
+void TestEditor::openEditorIsModal()
+{
+    QString caption;
+    bool stayedOpen = false;
+    onNextModal([&](QWidget *modal) {
+        auto *editor = qobject_cast<TfrmEdit *>(modal);
+        QVERIFY(editor);
+        caption = editor->windowTitle();
+        QTest::keyClick(editor, Qt::Key_Escape);
+        stayedOpen = editor->isVisible();
+        editor->findChild<QAction *>(QStringLiteral("actClose"))->trigger();
+    });
+    OpenEditor(nullptr, false);
+    QCOMPARE(caption, QStringLiteral("Antwort schreiben"));
+    QVERIFY(stayedOpen);
+}
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"
