@@ -11,6 +11,7 @@
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
+#include "state/DialogFont.h"
 #include "ui_Edit.h"
 
 #include <QFileDialog>
@@ -69,6 +70,7 @@ TfrmEdit::FileChooser TfrmEdit::setFileChooser(FileChooser chooser)
 TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     : QDialog(owner), ui(new Ui::TfrmEdit), m_NewPost(NewPost)
 {
+    tarnvik::substituteDialogFont();
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);

@@ -1,6 +1,7 @@
 #include "editor/Link.h"
 
 #include "editor/Markup.h"
+#include "state/DialogFont.h"
 #include "ui_Link.h"
 
 bool AskLink(QWidget *owner, QString &text)
@@ -15,6 +16,7 @@ bool AskLink(QWidget *owner, QString &text)
 TfrmLink::TfrmLink(QWidget *owner, const QString &label)
     : QDialog(owner), ui(new Ui::TfrmLink)
 {
+    tarnvik::substituteDialogFont();
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     // 370 x 146, or more where the system's font needs more room.

@@ -3,6 +3,7 @@
 #include "editor/Markup.h"
 #include "editor/PictureChoice.h"
 #include "state/Endpoints.h"
+#include "state/DialogFont.h"
 #include "ui_PicID.h"
 
 #include <QKeyEvent>
@@ -21,6 +22,7 @@ bool AskPicture(QWidget *owner, QString &address, QString &sizeAttributes)
 TfrmPicID::TfrmPicID(QWidget *owner)
     : QDialog(owner), ui(new Ui::TfrmPicID)
 {
+    tarnvik::substituteDialogFont();
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
