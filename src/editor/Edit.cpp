@@ -247,8 +247,9 @@ bool TfrmEdit::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
             && key->modifiers().testFlag(Qt::ShiftModifier)) {
-            ui->Memo->textCursor().insertText(QStringLiteral("\n"));
-            ui->Memo->ensureCursorVisible();
+            QTextCursor cursor = ui->Memo->textCursor();
+            cursor.insertText(QStringLiteral("\n"));
+            applyCursor(cursor);
             return true;
         }
     }

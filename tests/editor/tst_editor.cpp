@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -143,6 +144,7 @@ private slots:
     void openReadsOtherFiles_data();
     void openReadsOtherFiles();
     void fileErrors();
+    void standardFileDialogs();
 
     void draftSurvivesTitleBarClose();
     void draftSavedWhileTyping();
@@ -394,6 +396,7 @@ void TestEditor::keysActOnBodyOnly()
     e->SetSelection(1);
     QTest::keyClick(memo(e.get()), Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(e->BodyText(), QStringLiteral("a\r\nb"));
+    QCOMPARE(e->SelStart(), 3);
 }
 
 void TestEditor::contextMenuAndUndo()
@@ -633,6 +636,34 @@ void TestEditor::fileErrors()
              qPrintable(m_errors.last()));
     QCOMPARE(e->BodyText(), QStringLiteral("bleibt"));
     QCOMPARE(e->Subject(), QStringLiteral("auch"));
+}
+
+void TestEditor::standardFileDialogs()
+{
+    const TfrmEdit::FileChooser hook = TfrmEdit::setFileChooser({});
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("bleibt"));
+    for (const char *command : {"actOpen", "actSave"}) {
+        QStringList filters;
+        QString suffix;
+        bool confirms = true;
+        onNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            QVERIFY(dialog);
+            filters = dialog->nameFilters();
+            suffix = dialog->defaultSuffix();
+            confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->reject();
+        }, e.get());
+        action(e.get(), command)->trigger();
+        QCOMPARE(filters, QStringList{QStringLiteral("Textdatei [*.txt] (*.txt)")});
+        QCOMPARE(suffix, QStringLiteral("txt"));
+        if (QByteArray(command) == "actSave")
+            QVERIFY(!confirms); // an existing file is replaced without asking
+    }
+    QCOMPARE(e->BodyText(), QStringLiteral("bleibt"));
+    QVERIFY(m_errors.isEmpty());
+    TfrmEdit::setFileChooser(hook);
 }
 
 void TestEditor::draftSurvivesTitleBarClose()
