@@ -1,6 +1,7 @@
 // The real main window with Qt WebEngine against the forum simulator.
 #include "browser/WebEngineHost.h"
 #include "common/ForumSim.h"
+#include "common/TestSettings.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -30,13 +31,7 @@ class TestMainE2E : public QObject
     {
         m_main.reset();
         m_dm.reset();
-        const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
-        QFile::remove(file);
-        {
-            QSettings s(file, QSettings::IniFormat);
-            s.setValue(QStringLiteral("Name"), QStringLiteral("Holzwurm"));
-            s.setValue(QStringLiteral("Forum"), storedForum);
-        }
+        const QString file = freshSettingsFile(m_dir, storedForum);
         m_main = std::make_unique<TfrmMain>();
         m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, m_dir.path(), m_dir.path()));
         DM = m_dm.get();

@@ -1,6 +1,7 @@
 // The main window's navigation and page processing, driven through a fake
 // browser host.
 #include "common/FakeBrowserHost.h"
+#include "common/TestSettings.h"
 #include "main/Main.h"
 #include "main/PageProcessing.h"
 #include "state/DModul.h"
@@ -55,13 +56,7 @@ class TestPageProcessing : public QObject
     {
         m_main.reset();
         m_dm.reset();
-        const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
-        QFile::remove(file);
-        {
-            QSettings s(file, QSettings::IniFormat);
-            s.setValue(QStringLiteral("Name"), QStringLiteral("Holzwurm"));
-            s.setValue(QStringLiteral("Forum"), storedForum);
-        }
+        const QString file = freshSettingsFile(m_dir, storedForum);
         m_main = std::make_unique<TfrmMain>([this](QWidget *parent) {
             m_host = new FakeBrowserHost(parent);
             return m_host;
