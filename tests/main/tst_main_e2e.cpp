@@ -207,6 +207,41 @@ private Q_SLOTS:
         QCOMPARE(bodyOf(host), expected);
     }
 
+    void enterInAPageFieldMakesOneLineBreak()
+    {
+        BrowserHost *host = m_main->WebBrowser();
+        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
+        host->Navigate(fixture(QStringLiteral("textarea.html")));
+        QVERIFY(completed.wait(15000));
+        m_main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        auto *view = static_cast<QWebEngineView *>(host->widget());
+        view->setFocus();
+        bool focused = false;
+        view->page()->runJavaScript(QStringLiteral("document.querySelector('textarea').focus(); true;"),
+                                    [&](const QVariant &) { focused = true; });
+        QVERIFY(QTest::qWaitFor([&] { return focused; }, 10000));
+        QWidget *target = view->focusProxy() ? view->focusProxy() : view;
+        QTRY_VERIFY(QApplication::focusWidget() == target);
+
+        // The Ctrl+M that follows each typed Enter must not add a second break.
+        QTest::keyClicks(target, QStringLiteral("Hobel"));
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClicks(target, QStringLiteral("bank"));
+        QString value;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                bool done = false;
+                host->requestFormElements(0, [&](const QList<FormElementInfo> &list) {
+                    value = list.value(0).value;
+                    done = true;
+                });
+                QTest::qWaitFor([&] { return done; }, 5000);
+                return value == QStringLiteral("Hobel\nbank");
+            }(),
+            10000);
+    }
+
     void formBatchStopsAtTheFirstFailingStep()
     {
         const QString path = fixture(QStringLiteral("form.html"));
