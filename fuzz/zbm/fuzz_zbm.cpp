@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the zbm reader, once from a seekable buffer and
 // once from a pipe-like device, as both take different paths through it.
 
+#include "common/SequentialDevice.h"
 #include "periphery/ZLibBMP.h"
 
 #include <QBuffer>
@@ -11,27 +12,6 @@
 #include <cstring>
 
 namespace {
-
-class SequentialDevice : public QIODevice
-{
-public:
-    explicit SequentialDevice(const QByteArray &data) : m_data(data) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min(maxSize, qint64(m_data.size()) - m_pos);
-        std::memcpy(data, m_data.constData() + m_pos, size_t(n));
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_data;
-    qint64 m_pos = 0;
-};
 
 } // namespace
 

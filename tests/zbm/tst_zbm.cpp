@@ -1,3 +1,4 @@
+#include "common/SequentialDevice.h"
 #include "periphery/ZLibBMP.h"
 #include "periphery/ZLibBMPRegistration.h"
 
@@ -92,29 +93,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
-// A pipe-like device: no size, no seeking.
-class SequentialDevice : public QIODevice
-{
-public:
-    explicit SequentialDevice(const QByteArray &data) : m_data(data) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_data.size() - m_pos + QIODevice::bytesAvailable(); }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min(maxSize, qint64(m_data.size()) - m_pos);
-        memcpy(data, m_data.constData() + m_pos, size_t(n));
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_data;
-    qint64 m_pos = 0;
-};
 
 // Creates a BMP the way another program would, byte by byte in Python:
 // 24 bits per pixel or 8 with a four-colour palette, bottom-up or top-down.
