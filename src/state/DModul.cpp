@@ -263,36 +263,33 @@ QString TDM::PicturesPath() const
     return m_DokuPath + QStringLiteral("Pictures") + QDir::separator();
 }
 
-void TDM::SetName(const QString &value)
+void TDM::setText(QString &field, const QString &value)
 {
-    if (value != m_Name) {
-        m_Name = value;
+    // One flag stands for the whole group of texts.
+    if (value != field) {
+        field = value;
         m_TextsChanged = true;
     }
+}
+
+void TDM::SetName(const QString &value)
+{
+    setText(m_Name, value);
 }
 
 void TDM::SetEMail(const QString &value)
 {
-    if (value != m_EMail) {
-        m_EMail = value;
-        m_TextsChanged = true;
-    }
+    setText(m_EMail, value);
 }
 
 void TDM::SetPasswort(const QString &value)
 {
-    if (value != m_Passwort) {
-        m_Passwort = value;
-        m_TextsChanged = true;
-    }
+    setText(m_Passwort, value);
 }
 
 void TDM::SetTemplate(const QString &value)
 {
-    if (value != m_Template) {
-        m_Template = value;
-        m_TextsChanged = true;
-    }
+    setText(m_Template, value);
 }
 
 void TDM::SetForum(ForumKind value)

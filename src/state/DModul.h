@@ -128,6 +128,7 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void loadIcons();
+    void setText(QString &field, const QString &value);
 
     TDMEnvironment m_env;
     QString m_CurrentUrl;

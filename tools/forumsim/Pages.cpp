@@ -109,6 +109,15 @@ void appendMessageText(std::string &out, const Message &m)
     out += "</FONT>";
 }
 
+// The big centred line a page's title stands in, the one the client reads
+// the thread title from.
+void appendTitleLine(std::string &out, const std::string &subject)
+{
+    out += "<P align=center><BIG><BIG><STRONG>";
+    out += htmlEscape(subject);
+    out += "</STRONG></BIG></BIG></P>\n";
+}
+
 void appendWrittenBy(std::string &out, const Message &m)
 {
     out += "<P align=center><EM>Geschrieben von ";
@@ -291,9 +300,7 @@ std::string renderMessagePage(const ForumStore &store, const Message &message)
 {
     const Section &section = sectionOf(store, message);
     std::string out = pageStart(message.subject);
-    out += "<P align=center><BIG><BIG><STRONG>";
-    out += htmlEscape(message.subject);
-    out += "</STRONG></BIG></BIG></P>\n";
+    appendTitleLine(out, message.subject);
     appendWrittenBy(out, message);
     out += "<P>";
     appendMessageText(out, message);
@@ -314,9 +321,8 @@ std::string renderThreadPage(const ForumStore &store, const Message &root)
 
     std::string out = pageStart(root.subject + " \u2013 ganzer Thread");
     out.reserve(out.size() + tree.size() * 800);
-    out += "<P align=center><BIG><BIG><STRONG>";
-    out += htmlEscape(root.subject);
-    out += "</STRONG></BIG></BIG></P>\n<P align=center>";
+    appendTitleLine(out, root.subject);
+    out += "<P align=center>";
     out += std::to_string(tree.size());
     out += tree.size() == 1 ? " Beitrag" : " Beiträge";
     out += "</P>\n";
