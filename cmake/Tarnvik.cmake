@@ -10,7 +10,8 @@ function(tarnvik_add_test name)
   set_target_properties(${name} PROPERTIES AUTOUIC OFF)
   target_compile_definitions(${name} PRIVATE
     TARNVIK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    TARNVIK_FORUMSIM_PATH="$<TARGET_FILE:tarnvik-forumsim>")
+    TARNVIK_FORUMSIM_PATH="$<TARGET_FILE:tarnvik-forumsim>"
+    TARNVIK_CMAKE_COMMAND="${CMAKE_COMMAND}")
   add_dependencies(${name} tarnvik-forumsim)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)

@@ -2,7 +2,8 @@
 
 #include "main/Dialogs.h"
 
-void OpenPreview(QWidget *owner, qint32, const QString &, const QString &)
+bool OpenPreview(QWidget *owner, qint32, const QString &, const QString &)
 {
     tarnvik::showNotYetAvailable(owner);
+    return false;
 }

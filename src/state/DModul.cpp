@@ -2,6 +2,7 @@
 
 #include "state/CommaText.h"
 #include "state/ErrorReport.h"
+#include "state/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -256,6 +257,16 @@ bool TDM::OpenSettingsStore() const
         return false;
     std::unique_ptr<QSettings> settings = m_env.openSettings();
     return settings && settings->isWritable() && settings->status() == QSettings::NoError;
+}
+
+QString TDM::WorkPath() const
+{
+    return tarnvik::workFolder(m_ProgramPath);
+}
+
+QString TDM::DataFile(const QString &name) const
+{
+    return tarnvik::dataFilePath(m_ProgramPath, name);
 }
 
 QString TDM::PicturesPath() const

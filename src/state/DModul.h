@@ -86,6 +86,11 @@ public:
     const QString &DokuPath() const { return m_DokuPath; }
     QString PicturesPath() const;
     const QString &ProgramPath() const { return m_ProgramPath; }
+    // Folder of the work files ("Temp.html", drafts): the program folder
+    // when it is writable, else the per-user data folder.
+    QString WorkPath() const;
+    // A data file that ships with the program, such as "Response.html".
+    QString DataFile(const QString &name) const;
 
     void SetName(const QString &value);
     void SetEMail(const QString &value);

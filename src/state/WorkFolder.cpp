@@ -1,0 +1,44 @@
+#include "state/WorkFolder.h"
+
+#include "state/DModul.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace tarnvik {
+
+namespace {
+// A folder counts as writable when a file can really be made in it: the
+// access bits alone say nothing about read-only mounts.
+bool canWriteIn(const QString &folder)
+{
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".tarnvik-probe-XXXXXX")));
+    return probe.open();
+}
+} // namespace
+
+QString workFolder(const QString &programFolder)
+{
+    if (canWriteIn(programFolder))
+        return withTrailingSeparator(programFolder);
+    const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!perUser.isEmpty() && QDir().mkpath(perUser))
+        return withTrailingSeparator(perUser);
+    return {};
+}
+
+QString dataFilePath(const QString &programFolder, const QString &name)
+{
+    const QString beside = withTrailingSeparator(programFolder) + name;
+    if (QFileInfo(beside).isFile())
+        return beside;
+    const QString installed =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("tarnvik/") + name);
+    return installed.isEmpty() ? beside : installed;
+}
+
+} // namespace tarnvik
