@@ -442,18 +442,18 @@ void TestEditor::previewFollowsSubject()
     QTest::keyClick(subject(e.get()), Qt::Key_Backspace);
     QVERIFY(!preview->isEnabled());
 
-    // With a subject, F10 reaches the preview (this version answers with its
-    // notice), and the text stays as it was.
+    // With a subject, F10 hands subject and body to the preview, and the
+    // text stays as it was.
     QTest::keyClicks(subject(e.get()), QStringLiteral("Hobel"));
     e->SetBodyText(QStringLiteral("Text"));
-    QString notice;
-    onNextModal([&notice](QWidget *modal) {
-        notice = modal->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
-        modal->close();
-    }, e.get());
+    QStringList handed;
+    const auto real = TfrmEdit::setPreviewOpener([&](QWidget *, qint32 thread, const QString &body, const QString &subj) {
+        handed << QString::number(thread) << body << subj;
+        return false;
+    });
     QTest::keyClick(subject(e.get()), Qt::Key_F10);
-    QTRY_VERIFY(!notice.isEmpty());
-    QVERIFY(notice.contains(QStringLiteral("nicht verfügbar")));
+    TfrmEdit::setPreviewOpener(real);
+    QCOMPARE(handed, (QStringList{QStringLiteral("0"), QStringLiteral("Text"), QStringLiteral("Hobel")}));
     QCOMPARE(e->BodyText(), QStringLiteral("Text"));
 }
 
