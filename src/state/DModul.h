@@ -2,10 +2,12 @@
 
 #include "state/Endpoints.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -13,9 +15,9 @@
 
 class QSettings;
 
-// Where the data module finds the settings store, the program file and the
-// user's documents folder. The program uses the platform's; the tests point
-// each at a temporary place.
+// Where the data module finds the settings store, the program
+// file and the user's documents folder. The program uses the platform's; the
+// tests point each at a temporary place.
 struct TDMEnvironment {
     std::function<std::unique_ptr<QSettings>()> openSettings;
     QString programFile;
@@ -133,7 +135,8 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void loadIcons();
-    void setText(QString &field, const QString &value);
+    void setText(QString &field, const QString &value, const QString &name);
+    bool assignDokuPath(const QString &path);
 
     TDMEnvironment m_env;
     QString m_CurrentUrl;
@@ -151,6 +154,13 @@ private:
     qint32 m_ThreadNumber = 0;
     QStringList m_PicIDs;
     QString m_DokuPath;
+    // Stored values that could not be loaded (wrong type, too large) and
+    // have not been set since: they are never overwritten.
+    QSet<QString> m_unloaded;
+    // Stored values that had to be read as Windows-1252: written again, as
+    // read, whenever the settings store is written, since the store would
+    // otherwise write back what it took them for.
+    QHash<QString, QVariant> m_recoded;
 };
 
 // The one data module of the running program.
