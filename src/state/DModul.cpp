@@ -156,6 +156,22 @@ bool isUsableFolder(const QString &path)
     return !parts.contains(QStringLiteral(".."));
 }
 
+// Whether the keychain can be reached without starting anything. Where the
+// desktop runs no session bus, the keychain library would start one through
+// the X server, and the keyring it activates would wait for a new password in
+// a prompt: such a system counts as one without a keychain.
+bool sessionBusRunning()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+#else
+    return true;
+#endif
+}
+
 QString shortened(const QString &text)
 {
     constexpr qsizetype kShown = 200;
@@ -223,6 +239,8 @@ TDMEnvironment TDMEnvironment::platform()
     };
     env.programFile = QCoreApplication::applicationFilePath();
     env.documentsFolder = [] { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); };
+    if (sessionBusRunning())
+        env.secrets = tarnvik::systemKeychain(QLatin1String(kOrganisation));
     return env;
 }
 
@@ -287,6 +305,7 @@ void TDM::DataModuleCreate()
     m_PicIDs.clear();
     QStringList errors;
     std::unique_ptr<QSettings> settings = m_env.openSettings ? m_env.openSettings() : nullptr;
+    bool passwortStored = false;
     QString refusedFolder;
     if (settings) {
         const bool keyExists = QFileInfo::exists(settings->fileName()) || !settings->allKeys().isEmpty();
@@ -295,6 +314,7 @@ void TDM::DataModuleCreate()
             m_Name = read.text(QStringLiteral("Name"));
             m_EMail = read.text(QStringLiteral("EMail"));
             m_Passwort = read.text(kPasswort);
+            passwortStored = settings->contains(kPasswort) && !m_unloaded.contains(kPasswort);
             m_Template = read.text(QStringLiteral("Template"));
             m_PicIDs = read.list(QStringLiteral("PicIDs"), kMaxPicIDs);
 
@@ -349,8 +369,49 @@ void TDM::DataModuleCreate()
                                                 : QStringLiteral("Stattdessen gilt „%1“").arg(m_DokuPath));
     }
 
+    loadPasswort(settings.get(), passwortStored);
+
     for (const QString &error : std::as_const(errors))
         tarnvik::reportError(error);
+}
+
+void TDM::loadPasswort(QSettings *settings, bool storedInSettings)
+{
+    if (!m_env.secrets)
+        return;
+    using Status = tarnvik::SecretStore::Status;
+    if (storedInSettings) {
+        // A password kept in plain text moves into the keychain and out of
+        // the settings file, now rather than at exit, so that it is safe even
+        // if the program does not end normally. Where the keychain does not
+        // take it, it stays where it is.
+        if (m_env.secrets->write(kPasswort, m_Passwort) != Status::Ok)
+            return;
+        m_PasswortInKeychain = true;
+        m_recoded.remove(kPasswort);
+        settings->remove(kPasswort);
+        for (auto it = m_recoded.cbegin(); it != m_recoded.cend(); ++it)
+            settings->setValue(it.key(), it.value());
+        settings->sync();
+        return;
+    }
+    QString value;
+    switch (m_env.secrets->read(kPasswort, value)) {
+    case Status::Ok:
+        m_PasswortInKeychain = true;
+        if (value.size() > kMaxTextValue) {
+            m_unloaded << kPasswort;
+            tarnvik::reportError(QStringLiteral("Fehler beim Holen der Daten für '%1'").arg(kPasswort));
+        } else if (!m_unloaded.contains(kPasswort)) {
+            m_Passwort = value;
+        }
+        break;
+    case Status::NotFound:
+        m_PasswortInKeychain = true;
+        break;
+    case Status::Unavailable:
+        break;
+    }
 }
 
 void TDM::DataModuleDestroy()
@@ -371,7 +432,15 @@ void TDM::DataModuleDestroy()
     if (m_TextsChanged) {
         put(QStringLiteral("Name"), m_Name);
         put(QStringLiteral("EMail"), m_EMail);
-        put(kPasswort, m_Passwort);
+        if (m_PasswortInKeychain && !m_unloaded.contains(kPasswort)
+            && m_env.secrets->write(kPasswort, m_Passwort) == tarnvik::SecretStore::Status::Ok) {
+            settings->remove(kPasswort);
+            written << kPasswort;
+        } else {
+            // Where the keychain fails now, the password is not lost: it
+            // stays in the settings file until the keychain answers again.
+            put(kPasswort, m_Passwort);
+        }
         put(QStringLiteral("Template"), m_Template);
     }
     if (m_ForumChanged)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "state/Endpoints.h"
+#include "state/SecretStore.h"
 
 #include <QHash>
 #include <QIcon>
@@ -15,17 +16,21 @@
 
 class QSettings;
 
-// Where the data module finds the settings store, the program
+// Where the data module finds the settings store, the keychain, the program
 // file and the user's documents folder. The program uses the platform's; the
 // tests point each at a temporary place.
 struct TDMEnvironment {
     std::function<std::unique_ptr<QSettings>()> openSettings;
     QString programFile;
     std::function<QString()> documentsFolder; // empty text: there is none
+    // Where the password is kept. Without one it stays in the settings store,
+    // as where the system has no keychain.
+    std::shared_ptr<tarnvik::SecretStore> secrets;
 
     static TDMEnvironment platform();
     // Settings in an INI file of the given name, the program file in
-    // `programFolder`, the documents folder as given: for trials and tests.
+    // `programFolder`, the documents folder as given, no keychain: for trials
+    // and tests.
     static TDMEnvironment inFolder(const QString &settingsFile, const QString &programFolder,
                                    const QString &documentsFolder);
 };
@@ -106,6 +111,9 @@ public:
     bool ForumChanged() const { return m_ForumChanged; }
     bool PicIDsChanged() const { return m_PicIDsChanged; }
     bool DokuPathChanged() const { return m_DokuPathChanged; }
+    // Whether the password is kept in the keychain in this run; otherwise it
+    // stays in the settings store as plain text.
+    bool PasswortInKeychain() const { return m_PasswortInKeychain; }
 
     // Page state.
     void ClassifyUrl(const QString &address);
@@ -137,6 +145,7 @@ private:
     void loadIcons();
     void setText(QString &field, const QString &value, const QString &name);
     bool assignDokuPath(const QString &path);
+    void loadPasswort(QSettings *settings, bool storedInSettings);
 
     TDMEnvironment m_env;
     QString m_CurrentUrl;
@@ -154,6 +163,7 @@ private:
     qint32 m_ThreadNumber = 0;
     QStringList m_PicIDs;
     QString m_DokuPath;
+    bool m_PasswortInKeychain = false;
     // Stored values that could not be loaded (wrong type, too large) and
     // have not been set since: they are never overwritten.
     QSet<QString> m_unloaded;

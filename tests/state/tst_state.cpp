@@ -3,6 +3,7 @@
 #include "state/DModul.h"
 #include "state/ErrorReport.h"
 #include "state/IniValue.h"
+#include "common/MemorySecretStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -271,6 +272,25 @@ private Q_SLOTS:
         TDM again(environment());
         QCOMPARE(again.DokuPath(), fallback);
         QVERIFY(m_errors.isEmpty());
+    }
+
+    // The password stays in the settings file where the keychain fails at
+    // exit, rather than being lost.
+    void passwordFallsBackToTheFileWhenTheKeychainFails()
+    {
+        writeRaw("[General]\nPasswort=alt\n");
+        auto keychain = std::make_shared<MemorySecretStore>();
+        TDMEnvironment env = environment();
+        env.secrets = keychain;
+        {
+            TDM dm(env);
+            QVERIFY(dm.PasswortInKeychain());
+            QVERIFY(!stored().contains(QStringLiteral("Passwort")));
+            dm.SetPasswort(QStringLiteral("neu"));
+            keychain->available = false;
+        }
+        QCOMPARE(stored().value(QStringLiteral("Passwort")).toString(), QStringLiteral("neu"));
+        QCOMPARE(keychain->values.value(QStringLiteral("Passwort")), QStringLiteral("alt"));
     }
 
     // The settings file read from its bytes: the settings store's own syntax,
