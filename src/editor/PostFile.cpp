@@ -34,10 +34,13 @@ bool isPlainText(const QString &text)
 {
     // The control characters that text files do not hold; tab, the line and
     // page breaks, escape and the old end-of-file mark (0x1A) may occur.
-    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+    const bool controls = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
         const char16_t u = c.unicode();
         return u <= 0x06 || (u >= 0x0E && u <= 0x19) || (u >= 0x1C && u <= 0x1F);
     });
+    // Half a surrogate pair is no character: a broken UTF-16 file, which
+    // would come back as replacement characters once saved.
+    return !controls && text.isValidUtf16();
 }
 
 QByteArray encode(const Post &post)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "state/Endpoints.h"
+#include "state/UrlClass.h"
 #include "state/SecretStore.h"
 
 #include <QHash>
@@ -63,15 +64,6 @@ enum TarnvikIcon : int {
 };
 enum TarnvikIcon16 : int { ico16OpenFolder = 0, ico16Hoch, ico16Tief, ico16Center, ico16Big, ico16Code };
 
-// Result of reading a page address: the section, and for a thread page the
-// number at its end and whether that number follows a "#".
-struct UrlClass {
-    ForumKind forum = Forums::None;
-    bool hasRead = false;           // "/read/" in the address
-    qint32 threadNumber = 0;        // 0 when the tail is no number or too large
-    bool numberAfterHash = false;
-};
-UrlClass classifyAddress(const QString &lowerCaseAddress);
 
 // The data module: the one holder of the user's settings, the page state and
 // the shared icons. Settings change only through the setters; the change

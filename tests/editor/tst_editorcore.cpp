@@ -404,6 +404,7 @@ void TestEditorCore::nonTextRefused_data()
         << QByteArray("T\0e\0x\0t\0\r\0\n\0B\0", 14) << QString();
     QTest::newRow("program") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0", 10) << QString();
     QTest::newRow("control characters") << QByteArray("PK\x03\x04\x14\x01") << QString();
+    QTest::newRow("utf-16 with half a surrogate pair") << QByteArray("\xff\xfeT\0\xd8\xd8", 6) << QString();
     QTest::newRow("utf-16 with byte order mark")
         << QByteArray("\xff\xfeT\0\r\0\n\0\xfc\0", 10) << QStringLiteral("ü");
     QTest::newRow("utf-8 with byte order mark") << QByteArray("\xef\xbb\xbfT\r\n\xc3\xbc") << QStringLiteral("ü");
