@@ -18,17 +18,21 @@
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/XDocumentInsertable.hpp>
+#include <com/sun/star/document/XUndoManager.hpp>
+#include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/frame/XTitle.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
 #include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyle.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextGraphicObjectsSupplier.hpp>
@@ -326,39 +330,43 @@ void setPageMargins(const Reference<css::frame::XModel> &model)
         const Reference<css::style::XStyle> style(pageStyles->getByName(name), UNO_QUERY_THROW);
         if (!style->isInUse())
             continue;
-        const Reference<css::beans::XPropertySet> properties(style, UNO_QUERY_THROW);
-        for (const char *margin : {"TopMargin", "BottomMargin", "LeftMargin", "RightMargin"})
-            properties->setPropertyValue(OUString::createFromAscii(margin), Any(kMargin));
+        // In this order, in one call: the page is laid out anew only once.
+        css::uno::Sequence<OUString> names(4);
+        css::uno::Sequence<Any> values(4);
+        int i = 0;
+        for (const char *margin : {"TopMargin", "BottomMargin", "LeftMargin", "RightMargin"}) {
+            names.getArray()[i] = OUString::createFromAscii(margin);
+            values.getArray()[i++] <<= kMargin;
+        }
+        Reference<css::beans::XMultiPropertySet>(style, UNO_QUERY_THROW)->setPropertyValues(names, values);
     }
 }
 
-// Paragraphs 1 and 2 keep their indents; from the third on both are 0.
+// Paragraphs 1 and 2 keep their indents; from the third on both are 0. One
+// selection from the third paragraph to the end takes both values at once.
 void clearIndentsFromThirdParagraph(const Reference<css::frame::XModel> &model)
 {
-    const Reference<css::text::XTextDocument> document(model, UNO_QUERY_THROW);
-    const Reference<css::container::XEnumerationAccess> body(document->getText(), UNO_QUERY_THROW);
-    const Reference<css::container::XEnumeration> elements = body->createEnumeration();
+    const Reference<css::text::XText> text = Reference<css::text::XTextDocument>(model, UNO_QUERY_THROW)->getText();
+    const Reference<css::text::XParagraphCursor> cursor(text->createTextCursor(), UNO_QUERY_THROW);
+    cursor->gotoStart(false);
+    if (!cursor->gotoNextParagraph(false) || !cursor->gotoNextParagraph(false))
+        return; // fewer than three paragraphs
+    cursor->gotoEnd(true);
     css::uno::Sequence<OUString> names(2);
     names.getArray()[0] = "ParaLeftMargin";
     names.getArray()[1] = "ParaRightMargin";
     css::uno::Sequence<Any> zeros(2);
     zeros.getArray()[0] <<= sal_Int32(0);
     zeros.getArray()[1] <<= sal_Int32(0);
-    int paragraph = 0;
-    while (elements->hasMoreElements()) {
-        const Reference<css::lang::XServiceInfo> element(elements->nextElement(), UNO_QUERY);
-        if (!element.is() || !element->supportsService("com.sun.star.text.Paragraph"))
-            continue; // a table
-        if (++paragraph < 3)
-            continue;
-        Reference<css::beans::XMultiPropertySet>(element, UNO_QUERY_THROW)->setPropertyValues(names, zeros);
-    }
+    Reference<css::beans::XMultiPropertySet>(cursor, UNO_QUERY_THROW)->setPropertyValues(names, zeros);
 }
 
 // Stores every picture in the document instead of linking its file, then
 // narrows the ones wider than the limit, keeping their aspect ratio.
-void embedAndNarrowPictures(const Reference<css::frame::XModel> &model)
+void embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
+                            const Reference<css::uno::XComponentContext> &office)
 {
+    const Reference<css::graphic::XGraphicProvider> provider = css::graphic::GraphicProvider::create(office);
     const Reference<css::text::XTextGraphicObjectsSupplier> supplier(model, UNO_QUERY_THROW);
     const Reference<css::container::XIndexAccess> pictures(supplier->getGraphicObjects(), UNO_QUERY_THROW);
     const sal_Int32 count = pictures->getCount();
@@ -371,8 +379,12 @@ void embedAndNarrowPictures(const Reference<css::frame::XModel> &model)
         OUString origin;
         if (const Reference<css::beans::XPropertySet> descriptor(graphic, UNO_QUERY); descriptor.is())
             descriptor->getPropertyValue("OriginURL") >>= origin;
-        if (!origin.isEmpty())
-            picture->setPropertyValue("GraphicURL", Any(origin));
+        if (!origin.isEmpty()) {
+            const Reference<css::graphic::XGraphic> own = provider->queryGraphic(
+                properties({{"URL", Any(origin)}, {"LazyRead", Any(true)}}));
+            if (own.is())
+                picture->setPropertyValue("Graphic", Any(own));
+        }
 
         css::awt::Size size;
         picture->getPropertyValue("Size") >>= size;
@@ -537,13 +549,20 @@ WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile,
         // Print layout: the page as it will be printed.
         const Reference<css::view::XViewSettingsSupplier> view(model->getCurrentController(), UNO_QUERY_THROW);
         view->getViewSettings()->setPropertyValue("ShowOnlineLayout", Any(false));
+        // No view updates and no undo steps while the document changes.
+        model->lockControllers();
+        const Reference<css::document::XUndoManager> undo =
+            Reference<css::document::XUndoManagerSupplier>(model, UNO_QUERY_THROW)->getUndoManager();
+        undo->lock();
         setPageMargins(model);
         clearIndentsFromThirdParagraph(model);
         if (picturesFound) {
             if (stage)
                 stage(QStringLiteral("Bilder werden eingebettet…"));
-            embedAndNarrowPictures(model);
+            embedAndNarrowPictures(model, c.application.context);
         }
+        undo->unlock();
+        model->unlockControllers();
 
         if (stage)
             stage(QStringLiteral("Dokument wird gespeichert…"));
