@@ -1,4 +1,4 @@
-// bench_word [--runs N] [--messages M] [--pictures P]
+// bench_word [--runs N] [--messages M] [--pictures P] [--keep FOLDER] [--visible]
 //
 // Prints the office phase of the export (open the work file, format, embed
 // and narrow the pictures, save as ".doc") for a whole thread of M messages
@@ -9,7 +9,9 @@
 //                              ("running or new" finding none),
 //   "convert-to"             = one soffice process: start, load, save, exit.
 // Each office has a profile of its own, made by a warm-up run first.
-// Times are medians of N runs, in milliseconds.
+// Times are medians of N runs, in milliseconds. With --keep the work file,
+// pictures and documents stay in FOLDER for a look; with --visible the
+// office shows its windows (under a display) and only the phase runs, once.
 
 #include "export/ThreadHtml.h"
 #include "export/OfficeUno.h"
@@ -83,6 +85,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs per figure."), QStringLiteral("N"), QStringLiteral("5")});
     parser.addOption({QStringLiteral("messages"), QStringLiteral("Messages."), QStringLiteral("M"), QStringLiteral("200")});
     parser.addOption({QStringLiteral("pictures"), QStringLiteral("Pictures."), QStringLiteral("P"), QStringLiteral("50")});
+    parser.addOption({QStringLiteral("keep"), QStringLiteral("Keep the files in this folder."), QStringLiteral("FOLDER")});
+    parser.addOption({QStringLiteral("visible"), QStringLiteral("Show the office's windows; one phase only.")});
     parser.process(app);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const int messageCount = parser.value(QStringLiteral("messages")).toInt();
@@ -93,7 +97,9 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    QTemporaryDir tmp;
+    QTemporaryDir tmp(parser.isSet(QStringLiteral("keep")) ? parser.value(QStringLiteral("keep")) + QStringLiteral("/bench-XXXXXX")
+                                                             : QDir::tempPath() + QStringLiteral("/bench_word-XXXXXX"));
+    tmp.setAutoRemove(!parser.isSet(QStringLiteral("keep")));
     const QString folder = tmp.filePath(QStringLiteral("Export")) + QLatin1Char('/');
     const QString pictures = folder + QStringLiteral("Pictures/");
     QDir().mkpath(pictures);
@@ -128,7 +134,7 @@ int main(int argc, char *argv[])
     word::OfficeOptions options = word::OfficeOptions::defaults();
     options.pipeName = QStringLiteral("tarnvik_bench_%1").arg(QCoreApplication::applicationPid());
     options.profileFolder = tmp.filePath(QStringLiteral("profile"));
-    options.headless = true;
+    options.headless = !parser.isSet(QStringLiteral("visible"));
     options.startTimeoutMs = 120000;
     word::setOfficeOptions(options);
 
@@ -176,6 +182,11 @@ int main(int argc, char *argv[])
     };
 
     double ms = 0;
+    if (parser.isSet(QStringLiteral("visible"))) {
+        const bool ok = phase(&ms);
+        std::printf("phase with a visible office: %.0f ms\n", ms);
+        return ok ? 0 : 1;
+    }
     // Warm-up: both profiles made, both offices' files in the page cache.
     if (!convert(&ms) || !phase(&ms))
         return 1;

@@ -145,6 +145,11 @@ struct Connections {
 std::mutex connectionMutex;
 Connections *shared = nullptr; // made by CreateWordConnections; dropped, never freed, at the end
 
+// What the last listing showed the user, to insert into the document the
+// user chose even when the office's documents changed since.
+std::mutex listingMutex;
+QStringList lastListing;
+
 void disconnect(Connections &c)
 {
     c.document.Disconnect();
@@ -456,6 +461,13 @@ void insertIntoOpenDocument(Connections &c, const QString &docFile, int targetIn
     if (targetIndex > int(documents.size()))
         throw WordError{QStringLiteral("Das gewählte Dokument ist in der Textverarbeitung nicht mehr geöffnet.")};
     const Reference<css::frame::XModel> target = documents[size_t(targetIndex - 1)];
+    {
+        std::lock_guard lock(listingMutex);
+        if (targetIndex <= lastListing.size() && documentName(target) != lastListing[targetIndex - 1])
+            throw WordError{QStringLiteral("„%1“ ist in der Textverarbeitung nicht mehr das gewählte Dokument: "
+                                           "bitte noch einmal exportieren.")
+                                .arg(lastListing[targetIndex - 1])};
+    }
     c.document.ConnectTo(target, false);
 
     // The inserted document starts a paragraph of its own after the last one.
@@ -512,6 +524,8 @@ QStringList ListOpenDocuments()
         names.clear();
     }
     disconnect(c);
+    std::lock_guard listing(listingMutex);
+    lastListing = names;
     return names;
 }
 

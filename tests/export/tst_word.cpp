@@ -264,7 +264,8 @@ private slots:
         QVERIFY(threadhtml::writePicture(pictures + QStringLiteral("Hobelbank_03.png"), kSmall, Qt::darkRed));
 
         // One picture by absolute path, one by file URL: the export may write either.
-        m_html = m_tmp.filePath(QStringLiteral("Temp.html"));
+        m_html = m_tmp.filePath(QStringLiteral("Programm Ä/Temp.html"));
+        QVERIFY(QDir().mkpath(QFileInfo(m_html).absolutePath()));
         QVERIFY(threadhtml::write(
             m_html, QStringLiteral("Hobelbank Über"),
             {{QStringLiteral("Re: Hobelbank"), {kText, QStringLiteral("Zweite Zeile")},
@@ -515,6 +516,16 @@ private slots:
         QVERIFY(!failed.ok);
         QVERIFY(!failed.error.isEmpty());
         QCOMPARE(ListOpenDocuments(), open);
+
+        // The documents changed since the user chose one: nothing is inserted.
+        const QString second = m_folder + QStringLiteral("Zweites.odt");
+        const QDateTime secondSaved = QFileInfo(second).lastModified();
+        close(openModel(m_folder + QStringLiteral("Erstes.odt")));
+        const WordBuildResult moved = build(m_folder, QStringLiteral("Hobelbank"), 1, true);
+        QVERIFY(!moved.ok);
+        QVERIFY2(moved.error.contains(QStringLiteral("Erstes.odt")), qPrintable(moved.error));
+        QCOMPARE(QFileInfo(second).lastModified(), secondSaved);
+        QVERIFY(!Reference<css::util::XModifiable>(openModel(second), UNO_QUERY_THROW)->isModified());
 
         // Holding nothing else, the office the program started is quit.
         closeAll();
