@@ -141,7 +141,9 @@ void PictureDownloader::fail(QNetworkReply *reply)
         return;
     transfer->failed = true;
     transfer->output->cancelWriting();
-    reply->abort();
+    // Not from inside the reply's own signal: it may be reporting an error
+    // of its own right now.
+    QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
 }
 
 void PictureDownloader::onFinished(QNetworkReply *reply)

@@ -1,11 +1,14 @@
 // The thread export's text work without a window: the title proposal, the
 // picture functions, safe file names, the extraction of a page's lines and
 // the bytes of the work file.
+#include "common/ForumSim.h"
 #include "export/ExportText.h"
 #include "export/FileNames.h"
+#include "export/PictureDownloader.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarnvik;
@@ -302,6 +305,37 @@ private Q_SLOTS:
             QVERIFY(uchar(c) < 0x80);
         QCOMPARE(decodeReferences(bytes), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
         QCOMPARE(EncodeWorkFile({QString(QChar(0xdc00))}), QByteArray("&#65533;\r\n"));
+    }
+
+    // Only a whole, successful answer within the size cap becomes a file;
+    // a failure also removes an older file of that name.
+    void downloadsKeepOnlyWholeAnswers()
+    {
+        ForumSim sim;
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QLatin1Char('/');
+        const auto job = [&](const QString &path, const QString &name) {
+            return PictureDownload{path.isEmpty() ? QUrl() : sim.url(path), folder + name};
+        };
+        QFile stale(folder + QStringLiteral("missing.jpg"));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
+        stale.close();
+
+        PictureDownloader downloader;
+        PictureDownloader::Limits limits;
+        limits.maxBytes = 2000;
+        downloader.setLimits(limits);
+        QSignalSpy finished(&downloader, &PictureDownloader::finished);
+        downloader.start({job(QStringLiteral("/"), QStringLiteral("small.jpg")),
+                          job(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"), QStringLiteral("big.jpg")),
+                          job(QStringLiteral("/Bilder/gibtsnicht.jpg"), QStringLiteral("missing.jpg")),
+                          job(QString(), QStringLiteral("ftp.jpg"))});
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(downloader.done(), 4);
+        QCOMPARE(downloader.failed(), 3);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("small.jpg")});
+        QVERIFY(QFileInfo(folder + QStringLiteral("small.jpg")).size() > 100);
     }
 };
 
