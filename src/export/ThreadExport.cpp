@@ -89,6 +89,15 @@ void ThreadExport::startWith(const QString &title, int targetIndex)
         end(QStringLiteral("Export abgebrochen: Die Seite ist nicht mehr da."));
         return;
     }
+    // A relative folder would put the pictures wherever the program was started.
+    if (!QFileInfo(m_setup.picturesFolder).isAbsolute()) {
+        end(QStringLiteral("Export nicht möglich: Es ist kein Exportordner eingestellt."));
+        return;
+    }
+    if (!QFileInfo(m_setup.workFolder).isAbsolute()) {
+        end(QStringLiteral("Export nicht möglich: Es gibt keinen beschreibbaren Ordner für „%1“.").arg(kWorkFileName));
+        return;
+    }
     // A page that starts loading meanwhile is not the one the user exports.
     connect(m_browser, &BrowserHost::NavigateComplete2, this, [this] {
         if (m_phase == Phase::ReadingPage)
@@ -150,7 +159,7 @@ void ThreadExport::writeWorkFileAndBuild()
     const QString file = workFile();
     QSaveFile out(file);
     const QByteArray bytes = EncodeWorkFile(m_extraction.lines);
-    if (m_setup.workFolder.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
         || !out.commit()) {
         const QString error = QStringLiteral("Die Datei „%1“ kann nicht erstellt werden: %2")
                                   .arg(QDir::toNativeSeparators(file), out.errorString());
