@@ -117,7 +117,6 @@ void extractionBench(QWidget &holder, const ForumSim &sim, int rounds)
                 (serialise + extract) / load);
 }
 
-#ifdef TARNVIK_SIM_PICTURES
 void downloadBench(QWidget &holder, const ForumSim &sim, int delayMs)
 {
     const QString url = sim.baseUrl().toString(QUrl::StripTrailingSlash) + sim.largeThreadPath();
@@ -182,7 +181,6 @@ void downloadBench(QWidget &holder, const ForumSim &sim, int delayMs)
                 parallelMs / floorForConnections);
     std::printf("  one picture at a time            %7.1f ms  ratio %.2f\n", sequentialMs, sequentialMs / slowest);
 }
-#endif
 
 } // namespace
 
@@ -207,17 +205,14 @@ int main(int argc, char *argv[])
     }
     extractionBench(holder, sim, 5);
 
-#ifdef TARNVIK_SIM_PICTURES
+    // The large thread shows a picture in every tenth message: 500 messages, 50 pictures.
     const int delay = 100;
-    if (!sim.start({QStringLiteral("--large-thread"), QStringLiteral("200"), QStringLiteral("--picture-port"),
-                    QStringLiteral("0"), QStringLiteral("--picture-delay"), QString::number(delay)})) {
+    if (!sim.start({QStringLiteral("--large-thread"), QStringLiteral("500"), QStringLiteral("--picture-delay"),
+                    QString::number(delay)})) {
         std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
         return 1;
     }
     tarnvik::setEndpoints({sim.host(), sim.host(), QStringLiteral("holzwerkerforum")});
     downloadBench(holder, sim, delay);
-#else
-    std::printf("(picture downloads: this simulator has no picture server yet)\n");
-#endif
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "state/Endpoints.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QWebEngineView>
@@ -67,14 +68,17 @@ class TestThreadExportE2E : public QObject
         return QTest::qWaitFor([&] { return done; }, 30000) ? text : QString();
     }
 
-    // F6 with the proposed title, to the end of the export.
-    void exportWithF6()
+    // F6 with the proposed title; the export then runs on.
+    QPointer<ThreadExport> exportWithF6()
     {
         m_main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        if (!QTest::qWaitForWindowActive(m_main.get()))
+            qWarning("main window not active");
         auto watch = onNextModalOf<TfrmDocTitle>([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Return); });
         QTest::keyClick(m_main.get(), Qt::Key_F6);
-        QTRY_VERIFY_WITH_TIMEOUT(watch->acted && m_main->runningExport(), 10000);
+        if (!QTest::qWaitFor([&] { return watch->acted; }, 10000))
+            qWarning("no title dialog");
+        return m_main->runningExport();
     }
 
     void closeMessageBox()
@@ -97,8 +101,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        // No picture server yet: the pictures' port refuses at once.
-        QVERIFY(startSim({QStringLiteral("--picture-host"), QStringLiteral("127.0.0.1:9")}));
+        QVERIFY(startSim());
         m_main = std::make_unique<TfrmMain>();
         m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(freshSettingsFile(m_dir, 3), m_dir.path(), m_dir.path()));
         DM = m_dm.get();
@@ -109,6 +112,17 @@ private Q_SLOTS:
         if (!QTest::qWaitForWindowActive(m_main.get()))
             qWarning() << "active:" << QApplication::activeWindow() << QApplication::activeModalWidget()
                        << QApplication::topLevelWidgets();
+    }
+
+    // An export a failed test left behind must not spill into the next one.
+    void cleanup()
+    {
+        if (ThreadExport *run = m_main->runningExport()) {
+            run->cancel();
+            QTRY_VERIFY(!m_main->runningExport());
+        }
+        for (QMessageBox *box : m_main->findChildren<QMessageBox *>())
+            box->close();
     }
 
     void cleanupTestCase()
@@ -185,6 +199,11 @@ private Q_SLOTS:
         QVERIFY(std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }));
         QVERIFY(bytes.contains("Hobelbank aus Buche &#8211; Erfahrungen?"));
         QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
+        // The thread's pictures lie beside it, and the work file points at them.
+        const QStringList pictures = QDir(DM->PicturesPath()).entryList(QDir::Files);
+        QCOMPARE(pictures.size(), 3);
+        for (const QString &name : pictures)
+            QVERIFY(bytes.contains(PictureSource(DM->PicturesPath() + name).toLatin1()));
 
         // A look at what the word processor gets.
         QSignalSpy loaded(m_main->WebBrowser(), &BrowserHost::DocumentComplete);
@@ -193,28 +212,25 @@ private Q_SLOTS:
         keepScreenshot(m_main.get(), QStringLiteral("temp-html.png"));
     }
 
-#ifdef TARNVIK_SIM_PICTURES
     // Twenty pictures from the picture server, one missing and one slow: the
     // others do not wait for the slow one, the missing one leaves no file.
     void twentyPicturesInParallel()
     {
-        QVERIFY(startSim({QStringLiteral("--large-thread"), QStringLiteral("200"), QStringLiteral("--picture-port"),
-                          QStringLiteral("0"), QStringLiteral("--missing-picture"), QStringLiteral("5003"),
+        QVERIFY(startSim({QStringLiteral("--large-thread"), QStringLiteral("200"), QStringLiteral("--missing-picture"), QStringLiteral("5003"),
                           QStringLiteral("--slow-picture"), QStringLiteral("5007:4000")}));
         QDir(DM->PicturesPath()).removeRecursively();
         QVERIFY(open(m_sim.url(m_sim.largeThreadPath()).toString()));
-        exportWithF6();
-        ThreadExport *run = m_main->runningExport();
-        QTRY_VERIFY_WITH_TIMEOUT(run->phase() == ThreadExport::Phase::Downloading, 30000);
-        PictureDownloader *downloads = run->downloader();
-        QCOMPARE(downloads->total(), 20);
-        QTRY_VERIFY_WITH_TIMEOUT(downloads->done() == 19, 3500);
-        QCOMPARE(run->phase(), ThreadExport::Phase::Downloading); // the slow one is still on its way
-        QVERIFY(run->progressDialog() && run->progressDialog()->isVisible());
+        const QPointer<ThreadExport> run = exportWithF6();
+        QVERIFY(run);
+        QTRY_VERIFY_WITH_TIMEOUT(run && run->phase() == ThreadExport::Phase::Downloading, 30000);
+        QCOMPARE(run->downloader()->total(), 20);
+        QTRY_VERIFY_WITH_TIMEOUT(run && run->downloader()->done() == 19, 3500);
+        // The slow one is still on its way; the progress shows.
+        QTRY_VERIFY(run && run->progressDialog() && run->progressDialog()->isVisible());
+        QCOMPARE(run->phase(), ThreadExport::Phase::Downloading);
         QCOMPARE(run->progressDialog()->text(), QStringLiteral("Bilder werden geladen: 19 von 20"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_main->runningExport(), 20000);
         closeMessageBox();
-
         const QStringList files = QDir(DM->PicturesPath()).entryList(QDir::Files);
         QCOMPARE(files.size(), 19);
         QVERIFY(m_main->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
@@ -224,15 +240,17 @@ private Q_SLOTS:
     // Cancel while pictures are loading: no work file, no partial picture.
     void cancelInTheMiddle()
     {
-        QVERIFY(startSim({QStringLiteral("--large-thread"), QStringLiteral("200"), QStringLiteral("--picture-port"),
-                          QStringLiteral("0"), QStringLiteral("--picture-delay"), QStringLiteral("600")}));
+        QVERIFY(startSim({QStringLiteral("--large-thread"), QStringLiteral("200"), QStringLiteral("--picture-delay"),
+                          QStringLiteral("1000")}));
         QDir(DM->PicturesPath()).removeRecursively();
         QFile::remove(workFile());
         QVERIFY(open(m_sim.url(m_sim.largeThreadPath()).toString()));
-        exportWithF6();
-        ThreadExport *run = m_main->runningExport();
-        QTRY_VERIFY_WITH_TIMEOUT(run->downloader()->done() >= 6 && run->progressDialog(), 20000);
-        keepScreenshot(run->progressDialog(), QStringLiteral("progress-e2e.png"));
+        const QPointer<ThreadExport> run = exportWithF6();
+        QVERIFY(run);
+        QTRY_VERIFY_WITH_TIMEOUT(run && run->downloader()->done() >= 6 && run->progressDialog(), 20000);
+        QVERIFY(run->downloader()->done() < 20);
+        if (qEnvironmentVariableIsSet("TARNVIK_SCREENSHOT_DIR"))
+            run->progressDialog()->grab().save(qEnvironmentVariable("TARNVIK_SCREENSHOT_DIR") + QStringLiteral("/progress-e2e.png"));
         QTest::mouseClick(run->progressDialog()->findChild<QPushButton *>(QStringLiteral("btnCancel")), Qt::LeftButton);
         QTRY_VERIFY(!m_main->runningExport());
         QCOMPARE(m_main->statusText(), QStringLiteral("Export abgebrochen."));
@@ -244,7 +262,6 @@ private Q_SLOTS:
             QVERIFY2(!picture.isNull(), qPrintable(file.fileName()));
         }
     }
-#endif
 };
 
 int main(int argc, char *argv[])
