@@ -1,6 +1,9 @@
 #pragma once
 
+#include "export/ThreadExport.h"
+
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -47,6 +50,8 @@ public:
 
     // Finished pages whose title scan is still waiting for the page text.
     bool titleScanPending() const { return m_pendingTitleScans > 0; }
+    // The export under way, if any.
+    tarnvik::ThreadExport *runningExport() const { return m_export; }
 
 Q_SIGNALS:
     // The page processing of a finished document is complete (title included).
@@ -68,4 +73,5 @@ private:
     bool m_inSettings = false;
     quint64 m_pageGeneration = 0;
     int m_pendingTitleScans = 0;
+    QPointer<tarnvik::ThreadExport> m_export;
 };
