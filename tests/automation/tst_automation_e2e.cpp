@@ -51,6 +51,29 @@ QString bodyOf(BrowserHost *host)
     });
     return QTest::qWaitFor([&] { return done; }, 10000) ? body : QStringLiteral("<timeout>");
 }
+// With TARNVIK_SCREENSHOT_DIR set, keeps a picture of a window for a look.
+void keepScreenshot(QWidget *window, const QString &name)
+{
+    const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QTest::qWait(1000);
+    window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+}
+
+// The same for a page of the simulator as the browser shows it.
+void keepPageScreenshot(const QUrl &url, const QString &name)
+{
+    if (qEnvironmentVariableIsEmpty("TARNVIK_SCREENSHOT_DIR"))
+        return;
+    QWebEngineView view;
+    view.resize(1000, 700);
+    QSignalSpy loaded(&view, &QWebEngineView::loadFinished);
+    view.load(url);
+    view.show();
+    if (loaded.wait(15000))
+        keepScreenshot(&view, name);
+}
 } // namespace
 
 class TestAutomationE2E : public QObject
@@ -99,6 +122,8 @@ class TestAutomationE2E : public QObject
             *sendPath = shown.first().first().toBool();
             QCOMPARE(window->controls()->btnSend->isVisible(), *sendPath);
             answer = bodyOf(window->WebBrowser());
+            static int shot = 0;
+            keepScreenshot(window, QStringLiteral("preview-%1.png").arg(++shot));
             if (publish && *sendPath) {
                 QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
                 return; // the window closes by itself after the forum's answer
@@ -151,6 +176,8 @@ private Q_SLOTS:
         const qsizetype first = index.indexOf(QStringLiteral("/read/"));
         QVERIFY(first > 0);
         QVERIFY2(index.mid(first, 400).contains(QStringLiteral("Öl für die Hobelbank – 5 €")), qPrintable(index.mid(first, 400)));
+        keepPageScreenshot(m_sim.url(QStringLiteral("/cgi-bin/holzbearbeitungsmaschinen/webbbs_config.pl")),
+                           QStringLiteral("index-published.png"));
         QVERIFY(m_errors.isEmpty());
     }
 
@@ -167,6 +194,8 @@ private Q_SLOTS:
         const QString thread = QString::fromUtf8(
             fetch(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1001/thread"))));
         QVERIFY(thread.contains(QStringLiteral("Meine Bank hält seit 1987 – ohne Öl.")));
+        keepPageScreenshot(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1001/thread#1001")),
+                           QStringLiteral("thread-pictures.png"));
     }
 
     // The forum's error page shows; nothing is offered for sending and
@@ -222,6 +251,7 @@ private Q_SLOTS:
             if (pictures.wait(20000))
                 taken = pictures.first().first().toString();
             (void)QTest::qWaitFor([window] { return window->UploadStep == 2; }, 10000);
+            keepScreenshot(window, QStringLiteral("upload-done.png"));
             window->close();
         });
         editor.PicturePopup()->actions().at(0)->trigger();
