@@ -5,6 +5,7 @@
 #include "editor/Edit.h"
 #include "export/WordConnection.h"
 #include "main/Dialogs.h"
+#include "main/Icons.h"
 #include "main/PageProcessing.h"
 #include "periphery/Info.h"
 #include "state/DModul.h"
@@ -38,6 +39,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     ui->udPage->setRange(1, 500);
     ui->udPage->setPosition(1);
     ui->udPage->setBuddy(ui->EPage);
+    applyIcons();
 
     for (QAction *action : ui->ToolBar1->actions()) {
         if (QWidget *button = ui->ToolBar1->widgetForAction(action)) {
@@ -98,16 +100,14 @@ void TfrmMain::setTitleCaption(const QString &caption)
 
 void TfrmMain::applyIcons()
 {
-    if (!DM)
-        return;
-    ui->actHandwerkzeug->setIcon(DM->icon(icoHammer));
-    ui->actAllgemeinHolz->setIcon(DM->icon(icoPowertool));
-    ui->actAnswerThread->setIcon(DM->icon(icoAnswer));
-    ui->actNewThread->setIcon(DM->icon(icoNewThread));
-    ui->actExportWord->setIcon(DM->icon(icoWord));
-    ui->actSettings->setIcon(DM->icon(icoSettings));
-    ui->actInfo->setIcon(DM->icon(icoInfo));
-    ui->actEnde->setIcon(DM->icon(icoDoor));
+    ui->actHandwerkzeug->setIcon(TarnvikIcons::icon(icoHammer));
+    ui->actAllgemeinHolz->setIcon(TarnvikIcons::icon(icoPowertool));
+    ui->actAnswerThread->setIcon(TarnvikIcons::icon(icoAnswer));
+    ui->actNewThread->setIcon(TarnvikIcons::icon(icoNewThread));
+    ui->actExportWord->setIcon(TarnvikIcons::icon(icoWord));
+    ui->actSettings->setIcon(TarnvikIcons::icon(icoSettings));
+    ui->actInfo->setIcon(TarnvikIcons::icon(icoInfo));
+    ui->actEnde->setIcon(TarnvikIcons::icon(icoDoor));
 }
 
 void TfrmMain::OpenForumPage(QString address)
@@ -169,7 +169,6 @@ void TfrmMain::actEndeExecute()
 
 void TfrmMain::FormShow()
 {
-    applyIcons();
     CreateWordConnections();
     if (!DM)
         return;
