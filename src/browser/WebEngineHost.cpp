@@ -1,5 +1,7 @@
 #include "browser/WebEngineHost.h"
 
+#include "browser/EngineSetup.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -71,11 +73,9 @@ QWidget *WebEngineHost::widget()
 
 void WebEngineHost::prepareProcess()
 {
-#ifdef Q_OS_UNIX
-    // Chromium's sandbox refuses to run for the superuser.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
+    // Chromium's sandbox refuses to run for the superuser; everyone else
+    // keeps it.
+    tarnvik::engine::applySandboxDecision();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 

@@ -16,7 +16,10 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlatformSurfaceEvent>
 #include <QPointer>
+#include <QTimer>
+#include <QWebEngineView>
 #include <QToolButton>
 
 namespace {
@@ -70,6 +73,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     connect(ui->actSettings, &QAction::triggered, this, &TfrmMain::actSettingsExecute);
     connect(ui->actInfo, &QAction::triggered, this, &TfrmMain::actInfoExecute);
     connect(ui->actEnde, &QAction::triggered, this, &TfrmMain::actEndeExecute);
+    addHistoryActions();
 
     // Key preview: the window sees each key before the focused control,
     // the browser included.
@@ -108,6 +112,29 @@ void TfrmMain::applyIcons()
     ui->actSettings->setIcon(TarnvikIcons::icon(icoSettings));
     ui->actInfo->setIcon(TarnvikIcons::icon(icoInfo));
     ui->actEnde->setIcon(TarnvikIcons::icon(icoDoor));
+}
+
+void TfrmMain::addHistoryActions()
+{
+    // Alt+Left and Alt+Right (and the keyboard's own keys) go back and
+    // forward, as in a desktop browser; the page leaves these keys to the
+    // window. The mouse's side buttons the view handles itself.
+    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
+    const auto add = [this](const QString &caption, QKeySequence::StandardKey keys, auto go) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QStringLiteral("act") + caption);
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, go);
+        addAction(action);
+    };
+    add(QStringLiteral("Zurück"), QKeySequence::Back, [view] {
+        if (view)
+            view->back();
+    });
+    add(QStringLiteral("Vorwärts"), QKeySequence::Forward, [view] {
+        if (view)
+            view->forward();
+    });
 }
 
 void TfrmMain::OpenForumPage(QString address)
@@ -240,6 +267,24 @@ bool TfrmMain::event(QEvent *event)
             FormShow();
         }
         break;
+    case QEvent::PlatformSurface:
+        // The engine's view makes Qt re-create the native window once after
+        // the first showing, and the new one comes up in its normal size: a
+        // window that was maximised then is maximised again.
+        if (static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()
+                == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed
+            && isVisible() && isMaximized()) {
+            m_remaximize.setRemainingTime(3000);
+        }
+        break;
+    case QEvent::WindowStateChange: {
+        const bool result = QMainWindow::event(event);
+        if (!m_remaximize.hasExpired() && !isMaximized() && !isMinimized()) {
+            m_remaximize = QDeadlineTimer();
+            QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
+        }
+        return result;
+    }
     case QEvent::WindowActivate: {
         const bool result = QMainWindow::event(event);
         // Let the activation finish before a modal dialog takes over.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QMainWindow>
 
 #include <functional>
@@ -58,6 +59,7 @@ protected:
 
 private:
     void applyIcons();
+    void addHistoryActions();
     void setTitleCaption(const QString &caption);
     void injectControlM(QObject *receiver);
 
@@ -68,4 +70,6 @@ private:
     bool m_inSettings = false;
     quint64 m_pageGeneration = 0;
     int m_pendingTitleScans = 0;
+    // Until it expires, a lost maximised state is restored (see event()).
+    QDeadlineTimer m_remaximize;
 };
