@@ -32,10 +32,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # The libraries the programs link come from dpkg-shlibdeps (the engine's
 # helper process comes with its library); what the engine loads at run time
-# it cannot see: Qt's German texts, only recommended by Qt's libraries, and
-# the engine's locale files (German error pages).
+# it cannot see: Qt's German texts, only recommended by Qt's libraries, the
+# engine's locale files (German error pages) and libsecret, which the
+# keychain library opens by name. A secret service to keep the password in
+# is recommended; without one the password stays in the settings file.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6webengine6-data")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6webengine6-data, libsecret-1-0")
 # The title strip asks for Arial; these fonts stand in for it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, gnome-keyring")
 include(CPack)

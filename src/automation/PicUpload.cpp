@@ -1,9 +1,130 @@
 #include "automation/PicUpload.h"
 
-#include "main/Dialogs.h"
+#include "automation/PictureSite.h"
+#include "browser/WebEngineHost.h"
+#include "state/DModul.h"
+#include "state/ErrorReport.h"
+#include "ui_PicUpload.h"
 
-bool OpenPictureUpload(QWidget *owner, bool)
+#include <QPointer>
+
+using namespace tarnvik;
+
+namespace {
+BrowserFactory &browserFactory()
 {
-    tarnvik::showNotYetAvailable(owner);
-    return false;
+    static BrowserFactory factory;
+    return factory;
+}
+} // namespace
+
+bool OpenPictureUpload(QWidget *owner, bool uploadMode)
+{
+    TfrmPicUpload window(owner, uploadMode);
+    window.exec();
+    return window.PictureTaken;
+}
+
+BrowserFactory TfrmPicUpload::setBrowserFactory(BrowserFactory factory)
+{
+    BrowserFactory previous = std::move(browserFactory());
+    browserFactory() = std::move(factory);
+    return previous;
+}
+
+TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
+    : QDialog(owner), ui(new Ui::TfrmPicUpload)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
+    move(173, 122);
+
+    const BrowserFactory &factory = browserFactory();
+    m_browser = factory ? factory(this) : new WebEngineHost(this);
+    m_browser->setParent(this);
+    m_browser->widget()->setAccessibleName(QStringLiteral("Bilderseite"));
+    ui->uploadLayout->addWidget(m_browser->widget());
+    connect(m_browser, &BrowserHost::DocumentComplete, this, &TfrmPicUpload::WebBrowserDocumentComplete);
+
+    PictureTaken = false;
+    if (uploadMode) {
+        UploadStep = 0;
+        m_browser->Navigate(picturesite::addPicturePage());
+    } else {
+        UploadStep = 1;
+        m_browser->Navigate(picturesite::newPicturesPage());
+    }
+}
+
+TfrmPicUpload::~TfrmPicUpload()
+{
+    delete ui;
+}
+
+void TfrmPicUpload::WebBrowserDocumentComplete(const QString &address)
+{
+    if (m_busy)
+        return;
+    if (UploadStep == 0) {
+        // The first document with a form is the add-picture page.
+        m_busy = true;
+        QPointer<TfrmPicUpload> self(this);
+        m_browser->requestFormCount([self](int forms) {
+            if (!self)
+                return;
+            self->m_busy = false;
+            if (forms <= 0 || self->UploadStep != 0)
+                return;
+            self->UploadStep = 1;
+            const QString name = DM ? DM->Name() : QString();
+            const QString password = DM ? DM->Passwort() : QString();
+            self->m_browser->runFormBatch(picturesite::addPictureSteps(name, password),
+                                          [self](const FormBatchResult &result) {
+                                              if (!self)
+                                                  return;
+                                              if (!result.ok)
+                                                  reportError(result.error);
+                                              Q_EMIT self->uploadFormFilled(result.ok);
+                                          });
+        });
+        return;
+    }
+    if (UploadStep == 1 && picturesite::isPicturePage(address))
+        handlePicturePage(address);
+}
+
+void TfrmPicUpload::handlePicturePage(const QString &address)
+{
+    // Whatever goes wrong here ends the handling without a word; the next
+    // picture page is tried again.
+    const std::optional<QString> number = picturesite::pictureNumber(address);
+    if (!number)
+        return;
+    if (DM)
+        DM->AddPicID(*number);
+    PictureTaken = true;
+    Q_EMIT pictureTaken(*number);
+
+    m_busy = true;
+    QPointer<TfrmPicUpload> self(this);
+    m_browser->requestFormCount([self](int forms) {
+        if (!self)
+            return;
+        if (forms <= 0) {
+            self->m_busy = false;
+            self->UploadStep = 2;
+            return;
+        }
+        const QString password = DM ? DM->Passwort() : QString();
+        // The click leaves the page; the step is over before its answer comes.
+        self->UploadStep = 2;
+        self->m_browser->runFormBatch(picturesite::picturePageSteps(password), [self](const FormBatchResult &result) {
+            if (!self)
+                return;
+            self->m_busy = false;
+            if (!result.ok)
+                self->UploadStep = 1;
+        });
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/FormStep.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -7,33 +9,6 @@
 #include <functional>
 
 class QWidget;
-
-// One step of a batch of operations on the elements of a page's first form,
-// addressed by their position in the form, counted from 0.
-struct FormStep {
-    enum Kind { SetValue, SetChecked, Click };
-    Kind kind = SetValue;
-    int element = 0;
-    QString value; // SetValue only
-
-    static FormStep setValue(int element, const QString &value) { return {SetValue, element, value}; }
-    static FormStep setChecked(int element) { return {SetChecked, element, {}}; }
-    static FormStep click(int element) { return {Click, element, {}}; }
-};
-
-// Outcome of a batch: the steps before a failing step have taken effect, the
-// failing one and those after it have not.
-struct FormBatchResult {
-    bool ok = true;
-    int failedStep = -1;
-    QString error;
-};
-
-struct FormElementInfo {
-    QString name;
-    QString type;
-    QString value;
-};
 
 // What the program needs of an embedded web browser and of the page it shows.
 // Reads that need the page's scripting engine answer through a callback on the
@@ -76,3 +51,6 @@ Q_SIGNALS:
     // A document finished loading: each frame's, then the top document's.
     void DocumentComplete(const QString &address);
 };
+
+// Makes the browser host for a window; the tests hand in a fake one.
+using BrowserFactory = std::function<BrowserHost *(QWidget *parent)>;

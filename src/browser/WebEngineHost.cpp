@@ -1,38 +1,26 @@
 #include "browser/WebEngineHost.h"
 
 #include "browser/EngineSetup.h"
+#include "browser/WebPage.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QWebEnginePage>
+#include <QVBoxLayout>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
+#include "ui_PageProblem.h"
+
 #ifdef Q_OS_UNIX
+#include <signal.h>
 #include <unistd.h>
 #endif
-
-// Remembers the address of the last navigation of the top document, so that
-// the navigation event names where the browser is going, not where it was.
-class TarnvikWebPage : public QWebEnginePage
-{
-public:
-    using QWebEnginePage::QWebEnginePage;
-    QUrl pendingUrl;
-
-protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
-    {
-        if (isMainFrame)
-            pendingUrl = url;
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    }
-};
 
 namespace {
 
@@ -52,23 +40,92 @@ QString toJson(const QJsonValue &value)
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
+constexpr int kWatchdogIntervalMs = 500;
+int &hangThreshold()
+{
+    static int milliseconds = 5000;
+    return milliseconds;
+}
+
+qint64 steadyNow()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
+const QString kHungText = QStringLiteral("Die Seite reagiert nicht mehr.");
+const QString kCrashedText = QStringLiteral("Die Anzeige der Seite ist abgestürzt.");
+
 } // namespace
 
 WebEngineHost::WebEngineHost(QWidget *parentWidget, QWebEngineProfile *profile)
     : BrowserHost(parentWidget), m_helpers(loadHelpers())
 {
-    m_view = new QWebEngineView(parentWidget);
+    m_container = new QWidget(parentWidget);
+    auto *layout = new QVBoxLayout(m_container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_problem = new QFrame(m_container);
+    m_problemUi = new Ui::PageProblem;
+    m_problemUi->setupUi(static_cast<QFrame *>(m_problem));
+    m_problem->setAutoFillBackground(true);
+    QPalette palette = m_problem->palette();
+    palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xc2));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    m_problem->setPalette(palette);
+    m_problem->hide();
+    layout->addWidget(m_problem);
+    connect(m_problemUi->btnReload, &QPushButton::clicked, this, &WebEngineHost::reloadAfterProblem);
+
+    m_view = new QWebEngineView(m_container);
     m_page = new TarnvikWebPage(profile ? profile : QWebEngineProfile::defaultProfile(), m_view);
     m_view->setPage(m_page);
+    layout->addWidget(m_view, 1);
+    // The container only holds the page; the keyboard goes to the page.
+    m_container->setFocusProxy(m_view);
+
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineHost::onLoadStarted);
+    connect(m_page, &TarnvikWebPage::documentReady, this, &WebEngineHost::onDocumentReady);
     connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineHost::onLoadFinished);
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                if (m_reloadAfterKill) {
+                    // The hung process was ended on the user's word; now the
+                    // page can come again.
+                    m_reloadAfterKill = false;
+                    reloadAfterProblem();
+                    return;
+                }
+                if (status == QWebEnginePage::NormalTerminationStatus)
+                    return;
+                m_processGone = true;
+                m_probeSentAt = -1;
+                showProblem(m_hung ? kHungText : kCrashedText);
+            });
+
+    m_watchdog.setInterval(kWatchdogIntervalMs);
+    connect(&m_watchdog, &QTimer::timeout, this, &WebEngineHost::checkPageAnswers);
+    m_watchdog.start();
 }
 
-WebEngineHost::~WebEngineHost() = default;
+WebEngineHost::~WebEngineHost()
+{
+    delete m_problemUi;
+}
 
 QWidget *WebEngineHost::widget()
 {
-    return m_view;
+    return m_container;
+}
+
+QString WebEngineHost::problemText() const
+{
+    return m_problem->isHidden() ? QString() : m_problemUi->lblProblem->text();
+}
+
+void WebEngineHost::setHangThreshold(int milliseconds)
+{
+    hangThreshold() = qMax(kWatchdogIntervalMs, milliseconds);
 }
 
 void WebEngineHost::prepareProcess()
@@ -170,12 +227,38 @@ void WebEngineHost::runFormBatch(const QList<FormStep> &steps, std::function<voi
 void WebEngineHost::onLoadStarted()
 {
     ++m_loadGeneration;
-    const QUrl url = m_page->pendingUrl.isEmpty() ? m_page->requestedUrl() : m_page->pendingUrl;
-    Q_EMIT NavigateComplete2(url.toString());
+    m_navigateCompleted = false;
+    m_page->resetDialogs();
+    m_hung = false;
+    m_processGone = false;
+    m_probeSentAt = -1;
+    hideProblem();
+}
+
+void WebEngineHost::emitNavigateComplete(const QString &address)
+{
+    if (m_navigateCompleted)
+        return;
+    m_navigateCompleted = true;
+    Q_EMIT NavigateComplete2(address);
+}
+
+void WebEngineHost::onDocumentReady(const QString &address)
+{
+    // The new document is in place and parsed: what the handlers count and
+    // fill now belongs to it, not to the page before.
+    emitNavigateComplete(address);
 }
 
 void WebEngineHost::onLoadFinished(bool)
 {
+    // A load that never reached a parsed document of its own (an error
+    // page, an aborted load) still reports its navigation first.
+    QUrl url = m_page->url();
+    if (url.isEmpty())
+        url = m_page->pendingUrl;
+    emitNavigateComplete(url.toString());
+
     // The frames have finished before the page that holds them; each gets
     // its event first, the top document last.
     const quint64 generation = m_loadGeneration;
@@ -193,4 +276,67 @@ void WebEngineHost::onLoadFinished(bool)
             url = m_page->pendingUrl;
         Q_EMIT DocumentComplete(url.toString());
     });
+}
+
+void WebEngineHost::checkPageAnswers()
+{
+    if (m_processGone || m_page->url().isEmpty())
+        return;
+    if (m_probeSentAt >= 0) {
+        if (!m_hung && steadyNow() - m_probeSentAt >= hangThreshold()) {
+            m_hung = true;
+            showProblem(kHungText);
+        }
+        return;
+    }
+    m_probeSentAt = steadyNow();
+    const quint64 probe = ++m_probeNumber;
+    QPointer<WebEngineHost> self(this);
+    m_page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld, [self, probe](const QVariant &) {
+        if (!self || probe != self->m_probeNumber)
+            return;
+        self->m_probeSentAt = -1;
+        if (self->m_hung) {
+            // It answers again: it was only busy.
+            self->m_hung = false;
+            self->hideProblem();
+        }
+    });
+}
+
+void WebEngineHost::showProblem(const QString &text)
+{
+    m_problemUi->lblProblem->setText(text);
+    m_problem->show();
+    Q_EMIT pageProblem(text);
+}
+
+void WebEngineHost::hideProblem()
+{
+    m_problem->hide();
+    m_problemUi->lblProblem->clear();
+}
+
+void WebEngineHost::reloadAfterProblem()
+{
+#ifdef Q_OS_UNIX
+    // A hung page process never finishes what it does; it has to go before
+    // the page can be loaded again.
+    const qint64 pid = m_page->renderProcessPid();
+    if (m_hung && !m_processGone && pid > 0 && !m_reloadAfterKill) {
+        m_reloadAfterKill = true;
+        hideProblem();
+        ::kill(pid_t(pid), SIGKILL);
+        return;
+    }
+#endif
+    m_hung = false;
+    m_probeSentAt = -1;
+    ++m_probeNumber;
+    hideProblem();
+    const QUrl url = m_page->url().isEmpty() ? m_page->pendingUrl : m_page->url();
+    if (!url.isEmpty()) {
+        m_processGone = false;
+        m_page->load(url);
+    }
 }

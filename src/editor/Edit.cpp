@@ -53,6 +53,12 @@ TfrmEdit::FileChooser &fileChooser()
     return chooser;
 }
 
+TfrmEdit::PreviewOpener &previewOpener()
+{
+    static TfrmEdit::PreviewOpener opener;
+    return opener;
+}
+
 } // namespace
 
 void OpenEditor(QWidget *owner, bool NewPost)
@@ -65,6 +71,13 @@ TfrmEdit::FileChooser TfrmEdit::setFileChooser(FileChooser chooser)
 {
     FileChooser previous = std::move(fileChooser());
     fileChooser() = std::move(chooser);
+    return previous;
+}
+
+TfrmEdit::PreviewOpener TfrmEdit::setPreviewOpener(PreviewOpener opener)
+{
+    PreviewOpener previous = std::move(previewOpener());
+    previewOpener() = std::move(opener);
     return previous;
 }
 
@@ -83,6 +96,12 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     ui->Memo->setFont(bodyFont);
     ui->Memo->setContextMenuPolicy(Qt::CustomContextMenu);
     ui->Memo->installEventFilter(this);
+    ui->Memo->setMaxLength(postfile::kMaxBodyLength);
+    ui->EBetreff->setMaxLength(int(postfile::kMaxSubjectLength));
+    connect(ui->Memo, &TBodyEdit::insertRefused, this, [] {
+        reportError(QStringLiteral("Der Text kann nicht eingefügt werden. Ein Beitrag hat höchstens %1 Zeichen")
+                        .arg(postfile::kMaxBodyLength));
+    });
 
     setupToolBars();
     setupMenus();
@@ -113,13 +132,26 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
         ui->Memo->setFocus();
     }
     EBetreffChange();
+
+    // The draft belongs to the thread shown now, whatever the main window
+    // shows later.
+    const QString folder = DM ? DM->WorkPath() : QString();
+    if (!folder.isEmpty()) {
+        if (m_NewPost) {
+            m_draftFile = folder + QStringLiteral("NewText.txt");
+        } else {
+            const QString name = postfile::answerDraftName(DM->ThreadNumber());
+            postfile::pruneAnswerDrafts(folder, postfile::kMaxAnswerDrafts, name);
+            m_draftFile = folder + name;
+        }
+    }
     loadStartText();
     RebuildPictureMenu();
 
     // Only what the user does from here on counts as a change of the draft.
-    m_draft = std::make_unique<postfile::DraftKeeper>(DraftFileName(), [this] { return currentPost(); });
-    connect(m_draft.get(), &postfile::DraftKeeper::saveFailed, this,
-            [](const QString &error) { reportError(error); });
+    m_draft = std::make_unique<postfile::DraftKeeper>(m_draftFile, [this] { return currentPost(); });
+    connect(m_draft.get(), &postfile::DraftKeeper::saveFailed, this, &TfrmEdit::showDraftNote);
+    connect(m_draft.get(), &postfile::DraftKeeper::saveRecovered, ui->lblDraftNote, &QWidget::hide);
     connect(ui->Memo->document(), &QTextDocument::contentsChanged, m_draft.get(), &postfile::DraftKeeper::changed);
     connect(ui->EBetreff, &QLineEdit::textChanged, m_draft.get(), &postfile::DraftKeeper::changed);
 }
@@ -192,16 +224,10 @@ void TfrmEdit::setupMenus()
             [this](const QPoint &pos) { popMemo->popup(ui->Memo->viewport()->mapToGlobal(pos)); });
 }
 
-QString TfrmEdit::DraftFileName() const
-{
-    const QString folder = DM ? DM->ProgramPath() : QString();
-    return folder + (m_NewPost ? QStringLiteral("NewText.txt") : QStringLiteral("AnswerText.txt"));
-}
-
 void TfrmEdit::loadStartText()
 {
-    const QString draft = DraftFileName();
-    if (QFileInfo(draft).isFile()) {
+    const QString &draft = m_draftFile;
+    if (!draft.isEmpty() && QFileInfo(draft).isFile()) {
         postfile::Post post;
         QString error;
         if (postfile::read(draft, post, error)) {
@@ -210,6 +236,8 @@ void TfrmEdit::loadStartText()
                 setSubject(post.subject);
             setBodyFromLines(post.bodyLines);
         } else if (QFileInfo(draft).size() > 0) {
+            // A draft the editor cannot take (too large, no text) is named,
+            // and the editor opens empty.
             reportError(error);
         }
         return;
@@ -217,10 +245,27 @@ void TfrmEdit::loadStartText()
     const QString templateText = DM ? body::toLf(DM->Template()) : QString();
     if (templateText.isEmpty())
         return;
+    if (templateText.size() > postfile::kMaxBodyLength) {
+        reportError(QStringLiteral("Die Vorlage wird nicht eingesetzt. Sie ist für einen Beitrag zu lang: "
+                                   "höchstens %1 Zeichen")
+                        .arg(postfile::kMaxBodyLength));
+        return;
+    }
     ui->Memo->setPlainText(templateText);
     QTextCursor cursor = ui->Memo->textCursor();
     cursor.setPosition(int(markup::templateCaretPosition(templateText)));
     ui->Memo->setTextCursor(cursor);
+}
+
+void TfrmEdit::showDraftNote(const QString &error)
+{
+    // A note in the window rather than a message box: a box would pop up in
+    // the middle of typing and take the keys meant for the text, and it
+    // would be gone while the text is still unprotected.
+    ui->lblDraftNote->setText(QStringLiteral("Der Entwurf kann nicht gespeichert werden. %1 Sichern Sie den Text "
+                                             "mit „Speichern“ in eine Datei, bevor Sie das Fenster schliessen.")
+                                  .arg(standardErrorText(error)));
+    ui->lblDraftNote->show();
 }
 
 void TfrmEdit::done(int result)
@@ -456,7 +501,13 @@ void TfrmEdit::actPreviewExecute()
     if (!ui->actPreview->isEnabled())
         return;
     const qint32 threadNumber = m_NewPost || !DM ? 0 : DM->ThreadNumber();
-    OpenPreview(this, threadNumber, BodyText(), ui->EBetreff->text());
+    const PreviewOpener &opener = previewOpener();
+    const bool published = opener ? opener(this, threadNumber, BodyText(), ui->EBetreff->text())
+                                  : OpenPreview(this, threadNumber, BodyText(), ui->EBetreff->text());
+    // The forum holds the text now: it is no draft to offer again. The
+    // editor still shows it, and typing on makes a new draft.
+    if (published)
+        m_draft->clear();
 }
 
 void TfrmEdit::actCloseExecute()

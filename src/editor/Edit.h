@@ -21,9 +21,10 @@ struct Post;
 void OpenEditor(QWidget *owner, bool NewPost);
 
 // The post editor: a subject, a plain-text body, and commands that put the
-// forum's markup into the body. Its text is kept in a draft file while it is
-// open, so closing the window loses nothing; "Schliessen" discards the
-// draft.
+// forum's markup into the body. Its text is kept in a draft file in the work
+// folder while it is open, so closing the window loses nothing; a new post
+// has one draft, an answer one per thread. "Schliessen" discards the draft,
+// and so does a post published from the preview.
 class TfrmEdit : public QDialog
 {
     Q_OBJECT
@@ -39,9 +40,16 @@ public:
     // returns the one it replaces.
     static FileChooser setFileChooser(FileChooser chooser);
 
+    // The preview of "Vorschau": true when the user published the post.
+    // Tests put in their own; an empty one restores the real preview.
+    using PreviewOpener =
+        std::function<bool(QWidget *owner, qint32 threadNumber, const QString &body, const QString &subject)>;
+    static PreviewOpener setPreviewOpener(PreviewOpener opener);
+
     bool NewPost() const { return m_NewPost; }
-    // The draft file of this editor's mode in the program folder.
-    QString DraftFileName() const;
+    // The draft file of this editor: for a new post, or for an answer to the
+    // thread shown when the editor opened. Empty when no folder is writable.
+    const QString &DraftFileName() const { return m_draftFile; }
 
     // The body as it is handed on: CR LF between lines. Selection positions
     // count a line break as its two characters, like the body text.
@@ -72,6 +80,7 @@ private:
     void setupToolBars();
     void setupMenus();
     void loadStartText();
+    void showDraftNote(const QString &error);
     void applyCursor(const QTextCursor &cursor);
     void setSubject(const QString &subject);
     void setBodyFromLines(const QStringList &lines);
@@ -100,6 +109,7 @@ private:
 
     Ui::TfrmEdit *ui;
     const bool m_NewPost;
+    QString m_draftFile;
     QMenu *popPicture = nullptr;
     QMenu *popMemo = nullptr;
     std::unique_ptr<tarnvik::postfile::DraftKeeper> m_draft;

@@ -1,43 +1,46 @@
 #include "editor/PostFile.h"
 
 #include "editor/BodyText.h"
+#include "state/LegacyText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <optional>
+
 namespace tarnvik::postfile {
-
-namespace {
-// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F. The five bytes
-// that code page leaves undefined keep their C1 code points, as Windows'
-// own conversion does. Written out here because Qt offers this code page
-// only where it is built with ICU.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString fromWindows1252(const QByteArray &bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes.at(i));
-        text[i] = (byte >= 0x80 && byte < 0xA0) ? QChar(kCp1252High[byte - 0x80]) : QChar(byte);
-    }
-    return text;
-}
-} // namespace
 
 QString decodeText(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return fromWindows1252(bytes);
+    // Notepad's "Unicode" files; the decoder drops the byte order mark.
+    const auto utf16 = bytes.startsWith("\xff\xfe")   ? std::optional(QStringDecoder::Utf16LE)
+                       : bytes.startsWith("\xfe\xff") ? std::optional(QStringDecoder::Utf16BE)
+                                                      : std::nullopt;
+    if (utf16) {
+        QStringDecoder decoder(*utf16, QStringDecoder::Flag::Stateless);
+        QString text = decoder.decode(bytes);
+        if (!decoder.hasError())
+            return text;
+    }
+    return decodeUtf8OrWindows1252(bytes);
+}
+
+bool isPlainText(const QString &text)
+{
+    // The control characters that text files do not hold; tab, the line and
+    // page breaks, escape and the old end-of-file mark (0x1A) may occur.
+    const bool controls = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u <= 0x06 || (u >= 0x0E && u <= 0x19) || (u >= 0x1C && u <= 0x1F);
+    });
+    // Half a surrogate pair is no character: a broken UTF-16 file, which
+    // would come back as replacement characters once saved.
+    return !controls && text.isValidUtf16();
 }
 
 QByteArray encode(const Post &post)
@@ -58,35 +61,51 @@ bool decode(const QString &text, Post &post)
     return true;
 }
 
+bool withinBounds(const Post &post)
+{
+    // The body as the editor held it: line breaks between the lines.
+    qsizetype length = std::max(qsizetype(0), post.bodyLines.size() - 1);
+    for (const QString &line : post.bodyLines)
+        length += line.size();
+    return length <= kMaxBodyLength && post.subject.size() <= kMaxSubjectLength;
+}
+
 bool read(const QString &fileName, Post &post, QString &error)
 {
     const QString shownName = QFileInfo(fileName).absoluteFilePath();
+    const auto cannotOpen = [&](const QString &reason) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shownName, reason);
+        return false;
+    };
+    const QString tooLong = QStringLiteral("Sie ist für einen Beitrag zu lang: höchstens %1 Zeichen Text und %2 "
+                                           "Zeichen Betreff")
+                                .arg(kMaxBodyLength)
+                                .arg(kMaxSubjectLength);
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shownName, file.errorString());
-        return false;
-    }
-    if (file.size() > kMaxFileSize) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist größer als %2 MiB")
-                    .arg(shownName).arg(kMaxFileSize / (1024 * 1024));
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return cannotOpen(file.errorString());
+    if (file.size() > kMaxFileSize)
+        return cannotOpen(tooLong);
     // Read one byte more than allowed, so a file that grows meanwhile (or a
     // device that reports no size) is caught too.
     const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist größer als %2 MiB")
-                    .arg(shownName).arg(kMaxFileSize / (1024 * 1024));
+    if (bytes.size() > kMaxFileSize)
+        return cannotOpen(tooLong);
+    if (file.error() != QFileDevice::NoError)
+        return cannotOpen(file.errorString());
+    const QString text = decodeText(bytes);
+    if (!isPlainText(text)) {
+        error = QStringLiteral("Datei %1 ist keine Textdatei.").arg(shownName);
         return false;
     }
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shownName, file.errorString());
-        return false;
-    }
-    if (!decode(decodeText(bytes), post)) {
+    Post result;
+    if (!decode(text, result)) {
         error = QStringLiteral("Listenindex überschreitet das Maximum (%1)").arg(-1);
         return false;
     }
+    if (!withinBounds(result))
+        return cannotOpen(tooLong);
+    post = std::move(result);
     return true;
 }
 
@@ -101,6 +120,27 @@ bool write(const QString &fileName, const Post &post, QString &error)
     }
     error = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(shownName, file.errorString());
     return false;
+}
+
+QString answerDraftName(qint32 threadNumber)
+{
+    return QStringLiteral("AnswerText-%1.txt").arg(threadNumber);
+}
+
+void pruneAnswerDrafts(const QString &folder, int keep, const QString &spare)
+{
+    if (folder.isEmpty())
+        return;
+    const QRegularExpression draftName(QStringLiteral("^AnswerText-\\d+\\.txt$"));
+    QFileInfoList drafts;
+    for (const QFileInfo &entry : QDir(folder).entryInfoList({QStringLiteral("AnswerText-*.txt")}, QDir::Files,
+                                                           QDir::Time)) {
+        if (entry.fileName() != spare && draftName.match(entry.fileName()).hasMatch())
+            drafts << entry;
+    }
+    // Newest first: the ones past `keep` are the oldest.
+    for (qsizetype i = keep; i < drafts.size(); ++i)
+        QFile::remove(drafts.at(i).filePath());
 }
 
 DraftKeeper::DraftKeeper(QString fileName, std::function<Post()> snapshot, QObject *parent)
@@ -137,24 +177,34 @@ bool DraftKeeper::saveNow()
         m_dirty = false;
         return true;
     }
-    QString error;
-    if (write(m_fileName, post, error)) {
+    QString error = QStringLiteral("Es gibt keinen beschreibbaren Ordner für Entwürfe");
+    if (!m_fileName.isEmpty() && write(m_fileName, post, error)) {
         m_dirty = false;
+        if (m_failing) {
+            m_failing = false;
+            emit saveRecovered();
+        }
         return true;
     }
-    if (!m_failureReported) {
-        m_failureReported = true;
+    if (!m_failing) {
+        m_failing = true;
         emit saveFailed(error);
     }
     return false;
 }
 
-void DraftKeeper::discard()
+void DraftKeeper::clear()
 {
     m_timer.stop();
-    m_discarded = true;
     m_dirty = false;
-    QFile::remove(m_fileName);
+    if (!m_fileName.isEmpty())
+        QFile::remove(m_fileName);
+}
+
+void DraftKeeper::discard()
+{
+    clear();
+    m_discarded = true;
 }
 
 } // namespace tarnvik::postfile

@@ -10,36 +10,61 @@
 // Plain text files that keep a post: the body's lines, then the subject as
 // the last line. Written as UTF-8 with CR LF; read as UTF-8 when the bytes
 // are valid UTF-8, otherwise as Windows-1252, the code page older versions
-// wrote. CR LF, lone CR and lone LF all end a line.
+// wrote (and as UTF-16 when a byte order mark says so). CR LF, lone CR and
+// lone LF all end a line.
 namespace tarnvik::postfile {
 
-// Files larger than this are refused rather than read into the editor.
-constexpr qint64 kMaxFileSize = 8 * 1024 * 1024;
+// The most a post can hold. The forum takes bodies up to 64 KiB; beyond
+// that the text layout of one long paragraph keeps the window busy for
+// seconds, and for minutes at a few MiB. Everything the editor takes in
+// (files, drafts, the template, a paste) is held to these bounds.
+constexpr qsizetype kMaxBodyLength = 64 * 1024;
+constexpr qsizetype kMaxSubjectLength = 1024;
+// A file that holds a post within the bounds is never larger than this, in
+// any encoding it is read in.
+constexpr qint64 kMaxFileSize = 256 * 1024;
 
 struct Post {
     QStringList bodyLines;
     QString subject;
 };
 
-// Bytes -> text: UTF-8 if valid, else Windows-1252.
+// Bytes -> text: UTF-16 after its byte order mark, UTF-8 if valid, else
+// Windows-1252.
 QString decodeText(const QByteArray &bytes);
+// False when the text holds control characters that no text file has (NUL
+// and the like): the file was a program, a picture, or UTF-16 without a
+// byte order mark.
+bool isPlainText(const QString &text);
 
 // The file's bytes for a post.
 QByteArray encode(const Post &post);
 // The post a file's text holds; false when it has no line at all.
 bool decode(const QString &text, Post &post);
+// Whether a post is within kMaxBodyLength and kMaxSubjectLength.
+bool withinBounds(const Post &post);
 
-// Reads a post file. On failure returns false with the error text for the
-// standard error report in `error`.
+// Reads a post file; a file that is no text or over the bounds is refused.
+// On failure returns false with the error text for the standard error report
+// in `error`.
 bool read(const QString &fileName, Post &post, QString &error);
 // Writes a post file atomically, replacing an existing one. On failure
 // returns false with the error text in `error`.
 bool write(const QString &fileName, const Post &post, QString &error);
 
+// The draft file of an answer to a thread: one per thread, so that a draft
+// is offered again only for its own thread.
+QString answerDraftName(qint32 threadNumber);
+// Deletes the oldest answer drafts in `folder` but the one named `spare`
+// until at most `keep` others remain; other files are left alone.
+void pruneAnswerDrafts(const QString &folder, int keep, const QString &spare = {});
+constexpr int kMaxAnswerDrafts = 20;
+
 // Keeps an editor's text in a draft file: a few seconds after the first
 // unsaved change, and whenever saveNow() is called, so that a crash or a
 // closed window loses at most the last seconds of typing. An empty post
-// leaves no draft behind.
+// leaves no draft behind. An empty file name means there is no folder to
+// keep drafts in: every save then fails.
 class DraftKeeper : public QObject
 {
     Q_OBJECT
@@ -55,12 +80,18 @@ public:
     void changed();
     // Writes a pending change now. False when writing failed.
     bool saveNow();
-    // Deletes the draft and writes no more (a missing file is no error).
+    // Deletes the draft (a missing file is no error); a later change makes
+    // a new one.
+    void clear();
+    // Deletes the draft and writes no more.
     void discard();
 
 signals:
-    // Writing the draft failed; emitted once per keeper, not per attempt.
+    // Writing the draft failed; emitted once when saving starts to fail, not
+    // per attempt.
     void saveFailed(const QString &error);
+    // A save worked again after saveFailed.
+    void saveRecovered();
 
 private:
     QString m_fileName;
@@ -68,7 +99,7 @@ private:
     QTimer m_timer;
     bool m_dirty = false;
     bool m_discarded = false;
-    bool m_failureReported = false;
+    bool m_failing = false;
 };
 
 } // namespace tarnvik::postfile

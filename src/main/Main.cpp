@@ -119,7 +119,8 @@ void TfrmMain::addHistoryActions()
     // Alt+Left and Alt+Right (and the keyboard's own keys) go back and
     // forward, as in a desktop browser; the page leaves these keys to the
     // window. The mouse's side buttons the view handles itself.
-    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
+    auto *host = qobject_cast<WebEngineHost *>(m_browser);
+    QWebEngineView *view = host ? host->view() : nullptr;
     const auto add = [this](const QString &caption, QKeySequence::StandardKey keys, auto go) {
         auto *action = new QAction(caption, this);
         action->setObjectName(QStringLiteral("act") + caption);

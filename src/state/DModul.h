@@ -1,9 +1,13 @@
 #pragma once
 
 #include "state/Endpoints.h"
+#include "state/UrlClass.h"
+#include "state/SecretStore.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -11,34 +15,29 @@
 
 class QSettings;
 
-// Where the data module finds the settings store, the program file and the
-// user's documents folder. The program uses the platform's; the tests point
-// each at a temporary place.
+// Where the data module finds the settings store, the keychain, the program
+// file and the user's documents folder. The program uses the platform's; the
+// tests point each at a temporary place.
 struct TDMEnvironment {
     std::function<std::unique_ptr<QSettings>()> openSettings;
     QString programFile;
     std::function<QString()> documentsFolder; // empty text: there is none
+    // Where the password is kept. Without one it stays in the settings store,
+    // as where the system has no keychain.
+    std::shared_ptr<tarnvik::SecretStore> secrets;
 
     static TDMEnvironment platform();
     // Settings in an INI file of the given name, the program file in
-    // `programFolder`, the documents folder as given: for trials and tests.
+    // `programFolder`, the documents folder as given, no keychain: for trials
+    // and tests.
     static TDMEnvironment inFolder(const QString &settingsFile, const QString &programFolder,
                                    const QString &documentsFolder);
 };
 
-// Result of reading a page address: the section, and for a thread page the
-// number at its end and whether that number follows a "#".
-struct UrlClass {
-    ForumKind forum = Forums::None;
-    bool hasRead = false;           // "/read/" in the address
-    qint32 threadNumber = 0;        // 0 when the tail is no number or too large
-    bool numberAfterHash = false;
-};
-UrlClass classifyAddress(const QString &lowerCaseAddress);
-
 // The data module: the one holder of the user's settings and the page state
-// (the shared icons live with the windows, in main/Icons.h). Settings change only through the setters; the change
-// flags decide what is written back when the module is destroyed.
+// (the shared icons live with the windows, in main/Icons.h). Settings change
+// only through the setters; the change flags decide what is written back when
+// the module is destroyed.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -74,6 +73,9 @@ public:
     bool ForumChanged() const { return m_ForumChanged; }
     bool PicIDsChanged() const { return m_PicIDsChanged; }
     bool DokuPathChanged() const { return m_DokuPathChanged; }
+    // Whether the password is kept in the keychain in this run; otherwise it
+    // stays in the settings store as plain text.
+    bool PasswortInKeychain() const { return m_PasswortInKeychain; }
 
     // Page state.
     void ClassifyUrl(const QString &address);
@@ -90,7 +92,9 @@ public:
 private:
     void DataModuleCreate();
     void DataModuleDestroy();
-    void setText(QString &field, const QString &value);
+    void setText(QString &field, const QString &value, const QString &name);
+    bool assignDokuPath(const QString &path);
+    void loadPasswort(QSettings *settings, bool storedInSettings);
 
     TDMEnvironment m_env;
     QString m_CurrentUrl;
@@ -108,6 +112,14 @@ private:
     qint32 m_ThreadNumber = 0;
     QStringList m_PicIDs;
     QString m_DokuPath;
+    bool m_PasswortInKeychain = false;
+    // Stored values that could not be loaded (wrong type, too large) and
+    // have not been set since: they are never overwritten.
+    QSet<QString> m_unloaded;
+    // Stored values that had to be read as Windows-1252: written again, as
+    // read, whenever the settings store is written, since the store would
+    // otherwise write back what it took them for.
+    QHash<QString, QVariant> m_recoded;
 };
 
 // The one data module of the running program.

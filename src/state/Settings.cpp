@@ -74,6 +74,8 @@ TfrmSettings::TfrmSettings(QWidget *parent)
     move(239, 191);
     ui->sbDokuPath->setIcon(TarnvikIcons::icon16(ico16OpenFolder));
     connect(ui->sbDokuPath, &QToolButton::clicked, this, &TfrmSettings::sbDokuPathClick);
+    m_noticeGeometry = ui->lblNotice->geometry();
+    showKeychainLine(false);
 }
 
 TfrmSettings::~TfrmSettings()
@@ -86,6 +88,7 @@ void TfrmSettings::loadFrom(const TDM &dm)
     ui->EUser->setText(dm.Name());
     ui->EEMail->setText(dm.EMail());
     ui->EPasswort->setText(dm.Passwort());
+    showKeychainLine(!dm.PasswortInKeychain());
     ui->memTemplate->setPlainText(dm.Template());
     m_loadedTemplate = dm.Template();
     m_loadedTemplateShown = ui->memTemplate->toPlainText();
@@ -110,6 +113,15 @@ QString TfrmSettings::templateText() const
     if (shown == m_loadedTemplateShown)
         return m_loadedTemplate;
     return shown.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+void TfrmSettings::showKeychainLine(bool shown)
+{
+    // One line under the password field says that the password is kept in
+    // plain text; the notice below moves down to make room for it, and
+    // everything else stays where it was designed.
+    ui->lblKeychain->setVisible(shown);
+    ui->lblNotice->setGeometry(shown ? m_noticeGeometry.translated(0, 12) : m_noticeGeometry);
 }
 
 void TfrmSettings::showPathEnd()

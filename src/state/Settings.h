@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -49,6 +50,7 @@ public:
 
 private:
     void showPathEnd();
+    void showKeychainLine(bool shown);
     QString templateText() const;
 
     Ui::TfrmSettings *ui = nullptr;
@@ -57,4 +59,5 @@ private:
     // ends included.
     QString m_loadedTemplateShown;
     QString m_loadedTemplate;
+    QRect m_noticeGeometry;
 };

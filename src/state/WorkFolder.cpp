@@ -23,11 +23,11 @@ bool canWriteIn(const QString &folder)
 
 QString workFolder(const QString &programFolder)
 {
-    // Only a copy that keeps its data beside itself (a build or portable
-    // folder) works in its own folder; an installed one never writes into
-    // bin/, not even when it runs as root.
-    const bool ownFolder = QFileInfo(withTrailingSeparator(programFolder) + QStringLiteral("Response.html")).isFile();
-    if (ownFolder && canWriteIn(programFolder))
+    // An installed copy (its data in <prefix>/share/tarnvik beside
+    // <prefix>/bin) never writes into bin/, not even when it runs as root.
+    const bool installed = QFileInfo(withTrailingSeparator(programFolder)
+                                     + QStringLiteral("../share/tarnvik/Response.html")).isFile();
+    if (!installed && canWriteIn(programFolder))
         return withTrailingSeparator(programFolder);
     const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!perUser.isEmpty() && QDir().mkpath(perUser))

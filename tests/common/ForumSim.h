@@ -1,19 +1,28 @@
 #pragma once
 
-// Starts tarnvik-forumsim on a free loopback port for one test suite and stops
-// it again. Suites include it as "common/ForumSim.h" (tests/ is on their
-// include path) and need TARNVIK_FORUMSIM_PATH, which tarnvik_add_test defines.
+// Starts tarnvik-forumsim, the forum and its picture server, on free loopback
+// ports for one test suite and stops it again. Suites include it as
+// "common/ForumSim.h" (tests/ is on their include path) and need
+// TARNVIK_FORUMSIM_PATH, which tarnvik_add_test defines.
 //
 //     ForumSim sim;
 //     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-//     QUrl index = sim.baseUrl().resolved(QUrl("/cgi-bin/forum/webbbs_config.pl"));
+//     QUrl index = sim.url("/cgi-bin/forum/webbbs_config.pl");
+//     QUrl upload = sim.pictureUrl("/ASP/Bld_Anlegen.asp");
+//
+// Published posts and uploaded pictures go to a temporary data folder that
+// lives as long as this object, so stop() and start() again find them (a
+// restart); pass "--data DIR" to use another folder.
 
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUrl>
+
+#include <memory>
 
 class ForumSim
 {
@@ -23,18 +32,36 @@ public:
     ForumSim &operator=(const ForumSim &) = delete;
     ~ForumSim() { stop(); }
 
-    // Starts the simulator with "--port 0" and `extraArgs`, and waits until it
-    // reports its address (and, with --large-thread, the thread's path).
+    // Starts the simulator with "--port 0 --picture-port 0", a temporary
+    // "--data" folder and `extraArgs` (which may name their own port or data
+    // folder), and waits until it reports both addresses (and, with
+    // --large-thread, the thread's path).
     bool start(QStringList extraArgs = {}, int timeoutMs = 10000)
     {
         stop();
         m_port = 0;
+        m_picturePort = 0;
         m_largeThreadPath.clear();
         m_error.clear();
-        const bool large = extraArgs.contains(QStringLiteral("--large-thread"))
-                           || !extraArgs.filter(QStringLiteral("--large-thread=")).isEmpty();
+        const bool large = hasOption(extraArgs, QStringLiteral("--large-thread"));
+        QStringList args = extraArgs;
+        if (!hasOption(extraArgs, QStringLiteral("--port")))
+            args = QStringList{QStringLiteral("--port"), QStringLiteral("0")} + args;
+        if (!hasOption(extraArgs, QStringLiteral("--picture-port")))
+            args += {QStringLiteral("--picture-port"), QStringLiteral("0")};
+        if (!hasOption(extraArgs, QStringLiteral("--data"))) {
+            if (!m_dataDir) {
+                m_dataDir = std::make_unique<QTemporaryDir>();
+                if (!m_dataDir->isValid()) {
+                    m_error = QStringLiteral("cannot create a temporary data folder");
+                    m_dataDir.reset();
+                    return false;
+                }
+            }
+            args += {QStringLiteral("--data"), m_dataDir->path()};
+        }
         m_process.setProgram(QStringLiteral(TARNVIK_FORUMSIM_PATH));
-        m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extraArgs);
+        m_process.setArguments(args);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start();
         if (!m_process.waitForStarted(timeoutMs)) {
@@ -43,26 +70,31 @@ public:
         }
 
         const QDeadlineTimer deadline(timeoutMs);
-        const QString first = readLine(deadline);
-        static const QRegularExpression listening(
+        static const QRegularExpression forum(
             QStringLiteral("^tarnvik-forumsim listening on http://127\\.0\\.0\\.1:(\\d+)$"));
-        const QRegularExpressionMatch match = listening.match(first);
-        if (!match.hasMatch()) {
-            m_error = QStringLiteral("unexpected first line \"%1\"; stderr: %2")
-                          .arg(first, QString::fromLocal8Bit(m_process.readAllStandardError()));
+        static const QRegularExpression pictures(
+            QStringLiteral("^picture server listening on http://127\\.0\\.0\\.1:(\\d+)$"));
+        const QString first = readLine(deadline);
+        const QString second = readLine(deadline);
+        const QRegularExpressionMatch forumMatch = forum.match(first);
+        const QRegularExpressionMatch picturesMatch = pictures.match(second);
+        if (!forumMatch.hasMatch() || !picturesMatch.hasMatch()) {
+            m_error = QStringLiteral("unexpected first lines \"%1\", \"%2\"; stderr: %3")
+                          .arg(first, second, QString::fromLocal8Bit(m_process.readAllStandardError()));
             stop();
             return false;
         }
-        m_port = match.captured(1).toUShort();
+        m_port = forumMatch.captured(1).toUShort();
+        m_picturePort = picturesMatch.captured(1).toUShort();
         if (large) {
-            const QString second = readLine(deadline);
+            const QString third = readLine(deadline);
             const QString prefix = QStringLiteral("large thread: ");
-            if (!second.startsWith(prefix)) {
-                m_error = QStringLiteral("unexpected second line \"%1\"").arg(second);
+            if (!third.startsWith(prefix)) {
+                m_error = QStringLiteral("unexpected third line \"%1\"").arg(third);
                 stop();
                 return false;
             }
-            m_largeThreadPath = second.mid(prefix.size());
+            m_largeThreadPath = third.mid(prefix.size());
         }
         return true;
     }
@@ -87,11 +119,28 @@ public:
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
     QUrl baseUrl() const { return QUrl(QStringLiteral("http://") + host()); }
     QUrl url(const QString &path) const { return baseUrl().resolved(QUrl(path)); }
+    // The picture server, as the seeded threads' picture addresses name it
+    // (unless the suite passed --picture-host).
+    quint16 picturePort() const { return m_picturePort; }
+    QString pictureHost() const { return QStringLiteral("127.0.0.1:%1").arg(m_picturePort); }
+    QUrl pictureUrl(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://") + pictureHost()).resolved(QUrl(path));
+    }
     // Path of the large thread's whole-thread page, "#N" included.
     QString largeThreadPath() const { return m_largeThreadPath; }
+    // The temporary data folder; empty when the suite passed its own.
+    QString dataPath() const { return m_dataDir ? m_dataDir->path() : QString(); }
+    // What the simulator wrote to stderr so far (skipped records, ...).
+    QString readStandardError() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
     QString errorString() const { return m_error; }
 
 private:
+    static bool hasOption(const QStringList &args, const QString &name)
+    {
+        return args.contains(name) || !args.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1Char('='))).isEmpty();
+    }
+
     QString readLine(const QDeadlineTimer &deadline)
     {
         while (!m_process.canReadLine() && !deadline.hasExpired()
@@ -104,7 +153,9 @@ private:
     }
 
     QProcess m_process;
+    std::unique_ptr<QTemporaryDir> m_dataDir;
     quint16 m_port = 0;
+    quint16 m_picturePort = 0;
     QString m_largeThreadPath;
     QString m_error;
 };

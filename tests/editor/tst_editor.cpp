@@ -5,6 +5,7 @@
 #include "editor/BodyText.h"
 #include "editor/Edit.h"
 #include "editor/Markup.h"
+#include "editor/PostFile.h"
 #include "main/Icons.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -22,6 +23,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <functional>
@@ -82,9 +84,11 @@ class TestEditor : public QObject
     QString m_chosenFile;
 
     QString programFolder() const { return m_dir.filePath(QStringLiteral("prog/")); }
+    // Drafts of the editors that open without a thread shown: a new post,
+    // or an answer to thread 0.
     QString draft(bool newPost) const
     {
-        return programFolder() + (newPost ? QStringLiteral("NewText.txt") : QStringLiteral("AnswerText.txt"));
+        return programFolder() + (newPost ? QStringLiteral("NewText.txt") : QStringLiteral("AnswerText-0.txt"));
     }
 
     static QPlainTextEdit *memo(TfrmEdit *e) { return e->findChild<QPlainTextEdit *>(QStringLiteral("Memo")); }
@@ -132,6 +136,9 @@ private slots:
     void draftSurvivesTitleBarClose();
     void draftSavedWhileTyping();
     void answerDraftKeepsFreshSubject();
+    void answerDraftsPerThread();
+    void unwritableDraftIsANote();
+    void oversizedInputRefused();
     void openEditorIsModal();
 
 };
@@ -149,8 +156,8 @@ void TestEditor::init()
 {
     const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
     QFile::remove(file);
-    QFile::remove(draft(true));
-    QFile::remove(draft(false));
+    for (const QFileInfo &text : QDir(programFolder()).entryInfoList({QStringLiteral("*.txt")}, QDir::Files))
+        QFile::remove(text.filePath());
     TDMEnvironment env;
     env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
     env.programFile = programFolder() + QStringLiteral("tarnvik");
@@ -418,19 +425,18 @@ void TestEditor::previewFollowsSubject()
     QTest::keyClick(subject(e.get()), Qt::Key_Backspace);
     QVERIFY(!preview->isEnabled());
 
-    // With a subject, F10 reaches the preview (this version answers with its
-    // notice), and the text stays as it was.
+    // With a subject, F10 hands subject and body to the preview, and the
+    // text stays as it was.
     QTest::keyClicks(subject(e.get()), QStringLiteral("Hobel"));
     e->SetBodyText(QStringLiteral("Text"));
-    QString notice;
-    const auto watch = onNextModal([&notice](QWidget *modal) {
-        notice = modal->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
-        modal->close();
-    }, e.get());
+    QStringList handed;
+    const auto real = TfrmEdit::setPreviewOpener([&](QWidget *, qint32 thread, const QString &body, const QString &subj) {
+        handed << QString::number(thread) << body << subj;
+        return false;
+    });
     QTest::keyClick(subject(e.get()), Qt::Key_F10);
-    QTRY_VERIFY(watch->acted || watch->timedOut);
-    QVERIFY(watch->acted);
-    QVERIFY(notice.contains(QStringLiteral("nicht verfügbar")));
+    TfrmEdit::setPreviewOpener(real);
+    QCOMPARE(handed, (QStringList{QStringLiteral("0"), QStringLiteral("Text"), QStringLiteral("Hobel")}));
     QCOMPARE(e->BodyText(), QStringLiteral("Text"));
 }
 
@@ -706,6 +712,125 @@ void TestEditor::answerDraftKeepsFreshSubject()
 
     writeFile(draft(false), QByteArray("Antwort\r\nRe: Alt\r\n"));
     QCOMPARE(open(false)->Subject(), QStringLiteral("Re: Alt"));
+}
+
+void TestEditor::answerDraftsPerThread()
+{
+    const auto answer = [this](qint32 thread) {
+        DM->ClassifyUrl(QStringLiteral("http://forum.test/forum/read/%1").arg(thread));
+        DM->PageTitle = QStringLiteral("Faden %1").arg(thread);
+        return open(false);
+    };
+    const QString draftA = programFolder() + QStringLiteral("AnswerText-4711.txt");
+    const QString draftB = programFolder() + QStringLiteral("AnswerText-4712.txt");
+    {
+        auto a = answer(4711);
+        typeText(memo(a.get()), QStringLiteral("Antwort A"));
+    }
+    {
+        // B starts fresh and leaves A's draft alone.
+        auto b = answer(4712);
+        QCOMPARE(b->BodyText(), QString());
+        QCOMPARE(b->Subject(), QStringLiteral("Re: Faden 4712"));
+        typeText(memo(b.get()), QStringLiteral("Antwort B"));
+    }
+    QCOMPARE(readAll(draftA), QByteArray("Antwort A\r\nRe: Faden 4711\r\n"));
+    QCOMPARE(readAll(draftB), QByteArray("Antwort B\r\nRe: Faden 4712\r\n"));
+
+    auto a = answer(4711);
+    QCOMPARE(a->BodyText(), QStringLiteral("Antwort A\r\n"));
+    action(a.get(), "actClose")->trigger();
+    QVERIFY(!QFile::exists(draftA));
+    QVERIFY(QFile::exists(draftB));
+
+    // A published answer is no draft; what is typed after it makes one.
+    bool published = false;
+    qint32 previewThread = -1;
+    const TfrmEdit::PreviewOpener real =
+        TfrmEdit::setPreviewOpener([&](QWidget *, qint32 thread, const QString &, const QString &) {
+            previewThread = thread;
+            return published;
+        });
+    auto b = answer(4712);
+    action(b.get(), "actPreview")->trigger();
+    QVERIFY(QFile::exists(draftB));
+    published = true;
+    action(b.get(), "actPreview")->trigger();
+    TfrmEdit::setPreviewOpener(real);
+    QCOMPARE(previewThread, 4712);
+    QVERIFY(!QFile::exists(draftB));
+    QCOMPARE(b->BodyText(), QStringLiteral("Antwort B\r\n"));
+    typeText(memo(b.get()), QStringLiteral("PS"));
+    b.reset();
+    QCOMPARE(readAll(draftB), QByteArray("PSAntwort B\r\nRe: Faden 4712\r\n"));
+}
+
+void TestEditor::unwritableDraftIsANote()
+{
+    // No folder to write in: the program folder and the per-user data folder
+    // both lie below a regular file.
+    const QString blocker = m_dir.filePath(QStringLiteral("datei"));
+    writeFile(blocker, "x");
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(blocker + QStringLiteral("/share")));
+    const auto restore = qScopeGuard([&dataHome] {
+        if (dataHome.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", dataHome);
+    });
+    const QString settings = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
+    TDMEnvironment env;
+    env.openSettings = [settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); };
+    env.programFile = blocker + QStringLiteral("/prog/tarnvik");
+    const QString docs = m_dir.path();
+    env.documentsFolder = [docs] { return docs; };
+    m_dm = std::make_unique<TDM>(env);
+    DM = m_dm.get();
+    QVERIFY(DM->WorkPath().isEmpty());
+
+    auto e = open(false);
+    auto *note = e->findChild<QLabel *>(QStringLiteral("lblDraftNote"));
+    QVERIFY(note && !note->isVisible());
+    typeText(memo(e.get()), QStringLiteral("Erste Zeile"));
+    QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 6000);
+    QVERIFY(note->text().contains(QStringLiteral("Es gibt keinen beschreibbaren Ordner für Entwürfe.")));
+    // Typing goes on into the text, and a later pause brings no report.
+    typeText(memo(e.get()), QStringLiteral(" und mehr"));
+    QTest::qWait(postfile::DraftKeeper::kDelayMs + 500);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QCOMPARE(QApplication::focusWidget(), memo(e.get()));
+    QCOMPARE(e->BodyText(), QStringLiteral("Erste Zeile und mehr"));
+    QVERIFY(e->close());
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestEditor::oversizedInputRefused()
+{
+    const QString huge(postfile::kMaxBodyLength + 1, QLatin1Char('a'));
+    // An oversized draft (say from an older version) is named, and the
+    // editor opens empty; so does one whose template is too long.
+    writeFile(draft(true), huge.toLatin1() + "\r\nBetreff\r\n");
+    DM->SetTemplate(QStringLiteral("Hallo,"));
+    QCOMPARE(open(true)->BodyText(), QString());
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY2(m_errors.first().startsWith(QStringLiteral("Datei %1 kann nicht geöffnet werden. ").arg(draft(true))),
+             qPrintable(m_errors.first()));
+    DM->SetTemplate(huge);
+    auto e = open(false);
+    QCOMPARE(e->BodyText(), QString());
+    QCOMPARE(m_errors.size(), 2);
+
+    // A paste that would make the body too long is refused whole.
+    e->SetBodyText(QStringLiteral("bleibt"));
+    QGuiApplication::clipboard()->setText(huge.left(postfile::kMaxBodyLength - 5));
+    QTest::keyClick(memo(e.get()), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("bleibt"));
+    QCOMPARE(m_errors.size(), 3);
+    QGuiApplication::clipboard()->setText(huge.left(postfile::kMaxBodyLength - 6));
+    QTest::keyClick(memo(e.get()), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(e->BodyText().size(), postfile::kMaxBodyLength);
+    QCOMPARE(m_errors.size(), 3);
 }
 
 void TestEditor::openEditorIsModal()

@@ -6,6 +6,8 @@
 #include "editor/PostFile.h"
 #include "state/Endpoints.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -77,8 +79,11 @@ private slots:
     void fileEncoding();
     void fileRoundTrip();
     void fileErrors();
+    void nonTextRefused_data();
+    void nonTextRefused();
     void draftKeeper();
     void draftKeeperFailure();
+    void answerDraftsBounded();
 
     void wholeNumbers_data();
     void wholeNumbers();
@@ -362,18 +367,70 @@ void TestEditorCore::fileErrors()
     QVERIFY(!postfile::read(empty, post, error));
     QCOMPARE(error, QStringLiteral("Listenindex überschreitet das Maximum (-1)"));
 
+    // A body or subject past its bound is refused, whatever the file's size.
     const QString big = dir.filePath(QStringLiteral("gross.txt"));
+    const QByteArray longest(postfile::kMaxBodyLength, 'a');
+    const QByteArray subject(postfile::kMaxSubjectLength, 'b');
+    const QString tooLong = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist für einen Beitrag zu lang: "
+                                           "höchstens 65536 Zeichen Text und 1024 Zeichen Betreff")
+                                .arg(big);
+    for (const QByteArray &bytes : {longest + "a\r\n" + subject, longest + "\r\n" + subject + "b",
+                                    QByteArray(postfile::kMaxFileSize + 1, '\n')}) {
+        QFile bigFile(big);
+        QVERIFY(bigFile.open(QIODevice::WriteOnly));
+        bigFile.write(bytes);
+        bigFile.close();
+        QVERIFY(!postfile::read(big, post, error));
+        QCOMPARE(error, tooLong);
+    }
     QFile bigFile(big);
     QVERIFY(bigFile.open(QIODevice::WriteOnly));
-    QVERIFY(bigFile.resize(postfile::kMaxFileSize + 1));
+    bigFile.write(longest + "\r\n" + subject);
     bigFile.close();
-    QVERIFY(!postfile::read(big, post, error));
-    QVERIFY2(error.contains(QStringLiteral("größer als 8 MiB")), qPrintable(error));
+    QVERIFY2(postfile::read(big, post, error), qPrintable(error));
 
     const QString unwritable = dir.filePath(QStringLiteral("kein/Ordner.txt"));
     QVERIFY(!postfile::write(unwritable, post, error));
     QVERIFY2(error.startsWith(QStringLiteral("Datei \"%1\" kann nicht erstellt werden. ").arg(unwritable)),
              qPrintable(error));
+}
+
+void TestEditorCore::nonTextRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("subject"); // empty: refused
+    QTest::newRow("nul byte") << QByteArray("Text\0mehr\r\nBetreff", 20) << QString();
+    QTest::newRow("utf-16 without byte order mark")
+        << QByteArray("T\0e\0x\0t\0\r\0\n\0B\0", 14) << QString();
+    QTest::newRow("program") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0", 10) << QString();
+    QTest::newRow("control characters") << QByteArray("PK\x03\x04\x14\x01") << QString();
+    QTest::newRow("utf-16 with half a surrogate pair") << QByteArray("\xff\xfeT\0\xd8\xd8", 6) << QString();
+    QTest::newRow("utf-16 with byte order mark")
+        << QByteArray("\xff\xfeT\0\r\0\n\0\xfc\0", 10) << QStringLiteral("ü");
+    QTest::newRow("utf-8 with byte order mark") << QByteArray("\xef\xbb\xbfT\r\n\xc3\xbc") << QStringLiteral("ü");
+    QTest::newRow("windows-1252, tab, page break, end mark")
+        << QByteArray("T\tx\x0c\r\n\xfc\x1a") << QStringLiteral("ü\x1a");
+}
+
+void TestEditorCore::nonTextRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, subject);
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("Beitrag.txt"));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    postfile::Post post;
+    QString error;
+    if (subject.isEmpty()) {
+        QVERIFY(!postfile::read(name, post, error));
+        QCOMPARE(error, QStringLiteral("Datei %1 ist keine Textdatei.").arg(name));
+    } else {
+        QVERIFY2(postfile::read(name, post, error), qPrintable(error));
+        QCOMPARE(post.subject, subject);
+    }
 }
 
 void TestEditorCore::draftKeeper()
@@ -403,7 +460,12 @@ void TestEditorCore::draftKeeper()
     QVERIFY(keeper.saveNow());
     QVERIFY(!QFile::exists(name));
 
+    // Cleared (the post was published), a later change makes a new draft.
     current = {{QStringLiteral("x")}, QString()};
+    keeper.changed();
+    keeper.clear();
+    QVERIFY(keeper.saveNow());
+    QVERIFY(!QFile::exists(name));
     keeper.changed();
     keeper.saveNow();
     QVERIFY(QFile::exists(name));
@@ -420,12 +482,38 @@ void TestEditorCore::draftKeeperFailure()
     postfile::DraftKeeper keeper(dir.filePath(QStringLiteral("fehlt/NewText.txt")),
                                  [] { return postfile::Post{{QStringLiteral("x")}, QString()}; });
     QSignalSpy failed(&keeper, &postfile::DraftKeeper::saveFailed);
+    QSignalSpy recovered(&keeper, &postfile::DraftKeeper::saveRecovered);
     keeper.changed();
     QVERIFY(!keeper.saveNow());
     keeper.changed();
     QVERIFY(!keeper.saveNow());
     QCOMPARE(failed.size(), 1);
     QVERIFY(keeper.isPending());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("fehlt")));
+    QVERIFY(keeper.saveNow());
+    QCOMPARE(recovered.size(), 1);
+}
+
+void TestEditorCore::answerDraftsBounded()
+{
+    QTemporaryDir dir;
+    const QDateTime start = QDateTime::currentDateTime().addDays(-30);
+    const auto make = [&dir, &start](const QString &name, int age) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.flush();
+        QVERIFY(file.setFileTime(start.addSecs(-age), QFileDevice::FileModificationTime));
+    };
+    for (int thread = 1; thread <= 24; ++thread)
+        make(postfile::answerDraftName(thread), thread); // 1 newest, 24 oldest
+    for (const char *other : {"AnswerText.txt", "AnswerText-x.txt", "NewText.txt"})
+        make(QLatin1String(other), 100);
+    postfile::pruneAnswerDrafts(dir.path(), 20, postfile::answerDraftName(24));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    QCOMPARE(left.size(), 24);
+    for (const int gone : {21, 22, 23})
+        QVERIFY(!left.contains(postfile::answerDraftName(gone)));
 }
 
 void TestEditorCore::wholeNumbers_data()

@@ -1,27 +1,26 @@
-// The forum simulator as the client sees it: the real binary on a free
-// loopback port, asked over HTTP.
+// The forum simulator as the client sees it when reading: the real binary on
+// free loopback ports, asked over HTTP.
 
+#include "SimHttp.h"
 #include "common/ForumSim.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
-namespace {
+#include <memory>
+#include <vector>
 
-struct Page {
-    int status = 0;
-    QByteArray contentType;
-    QByteArray contentEncoding;
-    QByteArray body;
-    qint64 contentLength = -1;
-};
+namespace {
 
 const QByteArray kTitleMarker = "<P align=center><BIG><BIG><STRONG>";
 const QByteArray kHeadingMarker = "<P align=center><STRONG><BIG>";
@@ -29,68 +28,9 @@ const QByteArray kTextEnd = "</FONT></P></BLOCKQUOTE>";
 const QByteArray kBackToIndex = "Zurück zum Index";
 const QByteArray kInThisThread = "in diesem Thread";
 
-QByteArray titleOf(const QByteArray &body)
-{
-    const int start = body.indexOf("<TITLE>");
-    const int end = body.indexOf("</TITLE>");
-    return start < 0 || end < start ? QByteArray() : body.mid(start + 7, end - start - 7);
-}
-
-// Empty when every needle occurs after the one before it; else what is missing.
-QByteArray missingInOrder(const QByteArray &body, const QList<QByteArray> &needles)
-{
-    qsizetype from = 0;
-    for (const QByteArray &needle : needles) {
-        const qsizetype at = body.indexOf(needle, from);
-        if (at < 0)
-            return needle;
-        from = at + needle.size();
-    }
-    return {};
-}
-
-// Thread numbers of the "ganzer Thread" links of an index page, in page order.
-QList<int> threadLinks(const QByteArray &body)
-{
-    static const QRegularExpression link(
-        QStringLiteral("/read/(\\d+)/thread#(\\d+)\">ganzer Thread</A>"));
-    QList<int> out;
-    auto it = link.globalMatch(QString::fromUtf8(body));
-    while (it.hasNext()) {
-        const auto m = it.next();
-        if (m.captured(1) == m.captured(2))
-            out << m.captured(1).toInt();
-    }
-    return out;
-}
-
 Page fetchUrl(QNetworkAccessManager &nam, const QUrl &url, const QByteArray &method = "GET")
 {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/x-www-form-urlencoded"));
-    QNetworkReply *reply = method == "GET"    ? nam.get(request)
-                           : method == "HEAD" ? nam.head(request)
-                           : method == "POST" ? nam.post(request, QByteArray("name=x"))
-                                              : nam.sendCustomRequest(request, method);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    Page page;
-    if (reply->isFinished()) {
-        page.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        page.contentType = reply->rawHeader("Content-Type");
-        page.contentEncoding = reply->rawHeader("Content-Encoding");
-        bool ok = false;
-        const qint64 length = reply->rawHeader("Content-Length").toLongLong(&ok);
-        page.contentLength = ok ? length : -1;
-        page.body = reply->readAll();
-    } else {
-        reply->abort();
-    }
-    reply->deleteLater();
-    return page;
+    return exchange(nam, url, method, method == "POST" ? QByteArray("name=x") : QByteArray());
 }
 
 } // namespace
@@ -117,6 +57,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void portInUseIsAnError();
+    void slowClientsDoNotLockOutOthers();
 
 private:
     Page fetch(const QString &path, const QByteArray &method = "GET")
@@ -164,8 +105,11 @@ void TestForumSim::indexPage_data()
                              "/read/3002\">Re: Verkaufe Hobelbank (gebraucht)</A>"};
     QTest::newRow("page 2") << forum + "/page/2" << QByteArray("Handwerkzeug-Forum")
         << QList<QByteArray>{"Seite 2 von ", "ganzer Thread"};
+    // A page number past the end shows the last page.
     QTest::newRow("past the end") << forum + "/page/40" << QByteArray("Handwerkzeug-Forum")
-        << QList<QByteArray>{"Seite 40 von ", "Keine weiteren Beiträge.", "\">Seite 1</A>"};
+        << QList<QByteArray>{"Seite 3 von 3", "ganzer Thread", "<STRONG><A HREF=\"/cgi-bin/forum/webbbs_config.pl/page/3\">"};
+    QTest::newRow("number too large") << forum + "/page/99999999999999" << QByteArray("Handwerkzeug-Forum")
+        << QList<QByteArray>{"Seite 3 von 3", "ganzer Thread"};
 }
 
 void TestForumSim::indexPage()
@@ -225,9 +169,8 @@ void TestForumSim::everyThreadIsListedOnceAndCarriesItsMarkers()
         for (int p = 1; p <= pages + 1; ++p) {
             const Page index = fetch(section + "/page/" + QString::number(p));
             const QList<int> threads = threadLinks(index.body);
-            if (p == pages + 1) {
-                QVERIFY(index.body.contains("Keine weiteren Beiträge."));
-                QVERIFY(threads.isEmpty());
+            if (p == pages + 1) {   // past the end: the last page again
+                QCOMPARE(threads, threadLinks(fetch(section + "/page/" + QString::number(pages)).body));
                 continue;
             }
             QVERIFY2(p == pages ? (threads.size() >= 1 && threads.size() <= 20) : threads.size() == 20,
@@ -265,7 +208,7 @@ void TestForumSim::singleMessagePage()
     QCOMPARE(titleOf(page.body), QByteArray("Re: Hobelbank aus Buche \xe2\x80\x93 Erfahrungen?"));
     QVERIFY(page.body.contains("Geschrieben von S\xc3\xb6ren Ma\xc3\x9fmann am "));
 
-    const QByteArray pictureHost = "http://127.0.0.1:18481";
+    const QByteArray pictureHost = "http://" + m_sim.pictureHost().toUtf8();
     QCOMPARE(missingInOrder(page.body, {
         "\n<BODY",
         "\n<P align=center><BIG><BIG><STRONG>Re: Hobelbank aus Buche – Erfahrungen?</STRONG></BIG></BIG></P>\n",
@@ -292,7 +235,7 @@ void TestForumSim::wholeThreadPage_data()
 
     QTest::newRow("forum, answers nested") << QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1001/thread")
         << QByteArray("Hobelbank aus Buche – Erfahrungen?") << QList<int>{1001, 1002, 1003, 1004}
-        << QByteArray("<IMG SRC=\"http://127.0.0.1:18481/Bilder/B102.jpg?size=2\">");
+        << "\n<IMG SRC=\"http://" + m_sim.pictureHost().toUtf8() + "/Bilder/B104.jpg\"><BR>\n";
     QTest::newRow("text is escaped") << QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1005/thread")
         << QByteArray("Schärfen von Hobeleisen: Wassersteine oder Diamant?") << QList<int>{1005, 1006, 1007}
         << QByteArray("Schneidwinkel &lt; 25° bei A2-Stahl &amp; Co.");
@@ -460,6 +403,12 @@ void TestForumSim::commandLine_data()
     QTest::newRow("large thread too large") << QStringList{"--port", "0", "--large-thread", "20001"} << 2;
     QTest::newRow("picture host with path") << QStringList{"--port", "0", "--picture-host", "a/b"} << 2;
     QTest::newRow("picture host bad port") << QStringList{"--port", "0", "--picture-host", "pics:0"} << 2;
+    QTest::newRow("picture port out of range") << QStringList{"--port", "0", "--picture-port", "65536"} << 2;
+    QTest::newRow("user without password") << QStringList{"--port", "0", "--user", "Drechsler"} << 2;
+    QTest::newRow("site word with blank") << QStringList{"--port", "0", "--site", "holz werker"} << 2;
+    QTest::newRow("slow picture without wait") << QStringList{"--port", "0", "--slow-picture", "101"} << 2;
+    QTest::newRow("missing picture not a number") << QStringList{"--port", "0", "--missing-picture", "B101"} << 2;
+    QTest::newRow("picture delay too long") << QStringList{"--port", "0", "--picture-delay", "600000"} << 2;
 }
 
 void TestForumSim::commandLine()
@@ -485,11 +434,46 @@ void TestForumSim::commandLine()
 void TestForumSim::portInUseIsAnError()
 {
     QProcess process;
-    process.start(QStringLiteral(TARNVIK_FORUMSIM_PATH), {"--port", QString::number(m_sim.port())});
+    process.start(QStringLiteral(TARNVIK_FORUMSIM_PATH),
+                  {"--port", QString::number(m_sim.port()), "--picture-port", "0"});
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardOutput().isEmpty());
     QVERIFY(process.readAllStandardError().contains("cannot listen"));
+}
+
+// Connections that send their request head a line at a time hold a worker
+// each; fifty of them on each port must not keep other requests waiting.
+void TestForumSim::slowClientsDoNotLockOutOthers()
+{
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (const quint16 port : {m_sim.port(), m_sim.picturePort()}) {
+        for (int i = 0; i < 50; ++i) {
+            slow.push_back(std::make_unique<QTcpSocket>());
+            slow.back()->connectToHost(QHostAddress::LocalHost, port);
+        }
+    }
+    for (const auto &socket : slow) {
+        QVERIFY(socket->waitForConnected(5000));
+        socket->write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    }
+    QTimer trickle;
+    connect(&trickle, &QTimer::timeout, this, [&] {
+        for (const auto &socket : slow)
+            socket->write("X-Slow: 1\r\n");
+    });
+    trickle.start(500);
+
+    for (int round = 0; round < 3; ++round) {
+        QTest::qWait(500);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(fetch(QStringLiteral("/cgi-bin/forum/webbbs_config.pl")).status, 200);
+        QCOMPARE(exchange(m_nam, m_sim.pictureUrl(QStringLiteral("/Bilder/B103.jpg"))).status, 200);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+    for (const auto &socket : slow)
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);   // still hanging on, not dropped
 }
 
 QTEST_GUILESS_MAIN(TestForumSim)

@@ -218,7 +218,7 @@ private Q_SLOTS:
         QVERIFY(completed.wait(15000));
         m_main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
-        auto *view = static_cast<QWebEngineView *>(host->widget());
+        auto *view = static_cast<WebEngineHost *>(host)->view();
         view->setFocus();
         bool focused = false;
         view->page()->runJavaScript(QStringLiteral("document.querySelector('textarea').focus(); true;"),

@@ -1,6 +1,7 @@
 // The settings dialog, driven with keys and clicks against a data module on a
 // temporary settings file; only the folder picker's answer is stubbed.
 #include "common/FakeBrowserHost.h"
+#include "common/MemorySecretStore.h"
 #include "common/ModalHelper.h"
 #include "main/Main.h"
 #include "state/DModul.h"
@@ -47,6 +48,7 @@ class TestSettings : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<TDM> m_dm;
     bool m_storeAvailable = true;
+    std::shared_ptr<MemorySecretStore> m_keychain;
     QStringList m_pickerCalls;
 
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("Tarnvik.conf")); }
@@ -65,6 +67,7 @@ class TestSettings : public QObject
         env.programFile = m_dir.filePath(QStringLiteral("tarnvik"));
         const QString docs = m_dir.filePath(QStringLiteral("Dokumente"));
         env.documentsFolder = [docs] { return docs; };
+        env.secrets = m_keychain;
         return env;
     }
 
@@ -122,6 +125,7 @@ private Q_SLOTS:
     void init()
     {
         m_storeAvailable = true;
+        m_keychain.reset();
         m_pickerCalls.clear();
         QDir(m_dir.filePath(QStringLiteral("Export"))).removeRecursively();
         QDir(m_dir.filePath(QStringLiteral("Gewählt"))).removeRecursively();
@@ -365,6 +369,34 @@ private Q_SLOTS:
             QVERIFY2(button->sizeHint().width() <= button->width() + 10, qPrintable(button->objectName()));
     }
 
+    // Where the password cannot go into a keychain, one line under its field
+    // says so, and the notice makes room for it.
+    void keychainLineShowsOnlyWithoutKeychain_data()
+    {
+        QTest::addColumn<bool>("keychain");
+        QTest::newRow("keychain") << true;
+        QTest::newRow("no keychain") << false;
+    }
+    void keychainLineShowsOnlyWithoutKeychain()
+    {
+        QFETCH(bool, keychain);
+        m_keychain = std::make_shared<MemorySecretStore>();
+        m_keychain->available = keychain;
+        startFilled();
+        QCOMPARE(DM->PasswortInKeychain(), keychain);
+        TfrmSettings dialog;
+        dialog.loadFrom(*DM);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Ui::TfrmSettings *ui = dialog.controls();
+        QCOMPARE(ui->lblKeychain->isVisible(), !keychain);
+        QCOMPARE(ui->EPasswort->text(), QStringLiteral("Geheim 1"));
+        const QRect notice = ui->lblNotice->geometry();
+        QVERIFY(notice.top() > ui->EPasswort->geometry().bottom());
+        QVERIFY(!ui->lblKeychain->isVisible() || notice.top() > ui->lblKeychain->geometry().bottom());
+        QVERIFY(ui->lblNotice->heightForWidth(notice.width()) <= ui->lblPath->geometry().top() - notice.top());
+    }
+
     void everyControlHasAnAccessibleName()
     {
         startFilled();
@@ -372,7 +404,7 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QList<QWidget *> widgets = dialog.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(widgets.size(), 14);
+        QCOMPARE(widgets.size(), 15);
         for (QWidget *widget : widgets) {
             QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
             QVERIFY(iface);

@@ -2,9 +2,12 @@
 #include "state/CommaText.h"
 #include "state/DModul.h"
 #include "state/ErrorReport.h"
+#include "state/IniValue.h"
+#include "common/MemorySecretStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,6 +41,12 @@ class TestState : public QObject
     }
 
     QSettings stored() const { return QSettings(settingsFile(), QSettings::IniFormat); }
+
+    QByteArray rawFile() const
+    {
+        QFile file(settingsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
 private Q_SLOTS:
     void init()
@@ -149,16 +158,163 @@ private Q_SLOTS:
             s.setValue(QStringLiteral("DokuPath"), chosen);
         }
         TDM dm(environment());
-        // A stored folder is taken with its separator added and made with its parents.
+        // A stored folder is taken with its separator added and made with
+        // its parents; taking it is no change.
         QCOMPARE(dm.DokuPath(), QDir::toNativeSeparators(chosen) + QDir::separator());
         QVERIFY(QDir(dm.PicturesPath()).exists());
-        QVERIFY(dm.DokuPathChanged());
+        QVERIFY(!dm.DokuPathChanged());
 
         TDM again(environment());
         const QString before = again.DokuPath();
         QDir(before).removeRecursively();
         again.SetDokuPath(before);
         QVERIFY(!QDir(before).exists()); // same value: nothing happens
+    }
+
+    // A start and an exit without changes leave the file as it was, byte for
+    // byte, also where it holds what the settings store would write
+    // differently (Windows-1252, an unquoted list, CR LF in a value).
+    void unchangedSettingsFileIsNotRewritten()
+    {
+        const QByteArray folder = QDir(m_dir.filePath(QStringLiteral("home/Export"))).absolutePath().toUtf8();
+        const QByteArray ini = "[General]\nName=J\xfcrgen\nEMail=j@example.org\nPasswort=geheim\n"
+                               "Template=Gru\xc3\x9f\\r\\nJ\xc3\xbcrgen\nPicIDs=4711,4712\nForum=0\nDokuPath="
+                               + folder + "/\n";
+        writeRaw(ini);
+        {
+            TDM dm(environment());
+            QCOMPARE(dm.Name(), QStringLiteral("Jürgen"));
+            dm.ClassifyUrl(QStringLiteral("http://h/cgi-bin/forum/webbbs_config.pl"));
+        }
+        QCOMPARE(rawFile(), ini);
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    // A value an older version wrote in the Windows code page is read as
+    // such, and stays intact when the file is written for another change.
+    void windows1252ValueIsKept()
+    {
+        writeRaw("[General]\nName=J\xfcrgen\nTemplate=\"Gr\xfc\xdf, J\x80\"\nForum=0\n");
+        {
+            TDM dm(environment());
+            QCOMPARE(dm.Name(), QStringLiteral("Jürgen"));
+            QCOMPARE(dm.Template(), QStringLiteral("Grüß, J€"));
+            dm.ClassifyUrl(QStringLiteral("http://h/cgi-bin/marktplatz/x"));
+        }
+        QSettings s = stored();
+        QCOMPARE(s.value(QStringLiteral("Forum")).toInt(), 2);
+        QCOMPARE(s.value(QStringLiteral("Name")).toString(), QStringLiteral("Jürgen"));
+        QCOMPARE(s.value(QStringLiteral("Template")).toString(), QStringLiteral("Grüß, J€"));
+    }
+
+    // A value refused at loading is not overwritten when another value of
+    // its group changes.
+    void oversizedTemplateSurvivesANameChange()
+    {
+        const QString huge(3 << 20, QLatin1Char('x'));
+        {
+            QSettings s = stored();
+            s.setValue(QStringLiteral("Name"), QStringLiteral("Alt"));
+            s.setValue(QStringLiteral("Template"), huge);
+        }
+        {
+            TDM dm(environment());
+            QCOMPARE(m_errors, QStringList{QStringLiteral("Fehler beim Holen der Daten für 'Template'")});
+            QVERIFY(dm.Template().isEmpty());
+            dm.SetName(QStringLiteral("Neu"));
+            dm.SetTemplate(QString()); // what the settings dialog hands over: no change
+        }
+        QSettings s = stored();
+        QCOMPARE(s.value(QStringLiteral("Name")).toString(), QStringLiteral("Neu"));
+        QVERIFY(s.value(QStringLiteral("Template")).toString() == huge);
+        QVERIFY(s.contains(QStringLiteral("Passwort")));
+    }
+
+    void unquotedPictureListIsAccepted()
+    {
+        writeRaw("[General]\nPicIDs=4711, 4712,4713\n");
+        TDM dm(environment());
+        QCOMPARE(dm.PicIDs(), (QStringList{"4711", "4712", "4713"}));
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    // A stored export folder that is relative or climbs with ".." is
+    // reported and replaced by the default folder, which is stored, so the
+    // message comes once.
+    void unsafeExportFolderIsRefusedOnce_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("notMade");
+        QTest::newRow("relative") << QStringLiteral("Export/Neu") << QStringLiteral("cwd/Export");
+        QTest::newRow("dot dot") << m_dir.filePath(QStringLiteral("home/a/../Raus")) << QStringLiteral("home/Raus");
+    }
+    void unsafeExportFolderIsRefusedOnce()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, notMade);
+        QDir(m_dir.path()).mkpath(QStringLiteral("cwd"));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.filePath(QStringLiteral("cwd")));
+        const auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
+        {
+            QSettings s = stored();
+            s.setValue(QStringLiteral("DokuPath"), folder);
+        }
+        const QString fallback = QDir::toNativeSeparators(documents() + QStringLiteral("/Tarnvik/"));
+        {
+            TDM dm(environment());
+            QCOMPARE(dm.DokuPath(), fallback);
+            QCOMPARE(m_errors.size(), 1);
+            QVERIFY2(m_errors.first().contains(folder) && m_errors.first().contains(fallback), qPrintable(m_errors.first()));
+        }
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(notMade)));
+        m_errors.clear();
+        TDM again(environment());
+        QCOMPARE(again.DokuPath(), fallback);
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    // The password stays in the settings file where the keychain fails at
+    // exit, rather than being lost.
+    void passwordFallsBackToTheFileWhenTheKeychainFails()
+    {
+        writeRaw("[General]\nPasswort=alt\n");
+        auto keychain = std::make_shared<MemorySecretStore>();
+        TDMEnvironment env = environment();
+        env.secrets = keychain;
+        {
+            TDM dm(env);
+            QVERIFY(dm.PasswortInKeychain());
+            QVERIFY(!stored().contains(QStringLiteral("Passwort")));
+            dm.SetPasswort(QStringLiteral("neu"));
+            keychain->available = false;
+        }
+        QCOMPARE(stored().value(QStringLiteral("Passwort")).toString(), QStringLiteral("neu"));
+        QCOMPARE(keychain->values.value(QStringLiteral("Passwort")), QStringLiteral("alt"));
+    }
+
+    // The settings file read from its bytes: the settings store's own syntax,
+    // with text that is not UTF-8 taken as Windows-1252.
+    void legacyIniValue_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("plain") << QByteArray("[General]\nName = J\xfcrgen  \n") << QVariant(QStringLiteral("Jürgen"));
+        QTest::newRow("utf-8") << QByteArray("Name=J\xc3\xbcrgen") << QVariant(QStringLiteral("Jürgen"));
+        QTest::newRow("quoted") << QByteArray("Name=\" a, \xe4 \" ; note") << QVariant(QStringLiteral(" a, ä "));
+        QTest::newRow("escapes") << QByteArray("Name=a\\r\\n\\x20ac\\\"\xfc") << QVariant(QStringLiteral("a\r\n€\"ü"));
+        QTest::newRow("list") << QByteArray("Name=1, \xfc ,3") << QVariant(QStringList{"1", "ü", "3"});
+        QTest::newRow("last wins") << QByteArray("Name=a\nName=b") << QVariant(QStringLiteral("b"));
+        QTest::newRow("other section") << QByteArray("[Fenster]\nName=x") << QVariant();
+        QTest::newRow("typed") << QByteArray("Name=@ByteArray(\xfc)") << QVariant();
+        QTest::newRow("doubled at") << QByteArray("Name=@@\xfc") << QVariant(QStringLiteral("@ü"));
+        QTest::newRow("comment line") << QByteArray(";Name=x\n") << QVariant();
+    }
+    void legacyIniValue()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QVariant, value);
+        QCOMPARE(tarnvik::readIniValueLegacy(ini, u"Name"), value);
     }
 
     void classifyUrl_data()

@@ -74,29 +74,97 @@ bool isValidHostAndPort(const std::string &text)
     return port.empty() || parseInt(port, 1, 65535).has_value();
 }
 
-std::string baseUrl(const std::string &bindAddress, int port)
+std::string hostAndPort(const std::string &bindAddress, int port)
 {
     const bool v6 = bindAddress.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + bindAddress + "]" : bindAddress) + ":" + std::to_string(port);
+    return (v6 ? "[" + bindAddress + "]" : bindAddress) + ":" + std::to_string(port);
+}
+
+std::string baseUrl(const std::string &bindAddress, int port)
+{
+    return "http://" + hostAndPort(bindAddress, port);
 }
 
 std::string usageText()
 {
     return "Usage: tarnvik-forumsim [options]\n"
-           "Serves a woodworkers' forum with seeded threads on a loopback address.\n"
+           "Serves a woodworkers' forum with seeded threads, and its picture server, on\n"
+           "a loopback address.\n"
            "\n"
-           "  --port N             port to listen on (default 18480; 0 picks a free port)\n"
+           "  --port N             forum port (default 18480; 0 picks a free port)\n"
+           "  --picture-port N     picture server port (default 18481; 0 picks a free port)\n"
            "  --bind ADDR          loopback address to listen on (default 127.0.0.1)\n"
            "  --picture-host HOST[:PORT]\n"
            "                       picture server written into picture addresses\n"
-           "                       (default 127.0.0.1:18481)\n"
+           "                       (default: the picture server's own address and port)\n"
+           "  --data DIR           keep published posts and uploaded pictures in DIR\n"
+           "                       (created if missing); without it they live in memory\n"
+           "  --user NAME:PASSWORD register a member (repeatable); \"Hobelmeister\" with\n"
+           "                       password \"Spaene42\" is always registered\n"
+           "  --site WORD          site word the posting form must carry\n"
+           "                       (default \"holzwerkerforum\")\n"
            "  --large-thread N     also seed one thread of N messages (1.." + std::to_string(kMaxLargeThread) + ")\n"
            "                       in section \"forum\" for benchmarks\n"
+           "  --picture-delay MS   every picture answer waits MS milliseconds\n"
+           "  --slow-picture N:MS  picture N waits MS milliseconds (repeatable)\n"
+           "  --missing-picture N  picture N answers 404 although threads show it (repeatable)\n"
            "  --help               show this text\n"
            "\n"
-           "Prints \"tarnvik-forumsim listening on http://ADDR:PORT\" once it accepts\n"
+           "Prints \"tarnvik-forumsim listening on http://ADDR:PORT\" and then\n"
+           "\"picture server listening on http://ADDR:PORT\" once both accept\n"
            "connections; stops on SIGINT or SIGTERM.\n";
 }
+
+namespace {
+
+constexpr const char *kOptionsWithValue[] = {
+    "--port", "--picture-port", "--bind", "--picture-host", "--data", "--user", "--site",
+    "--large-thread", "--picture-delay", "--slow-picture", "--missing-picture"};
+
+bool takesValue(const std::string &name)
+{
+    for (const char *o : kOptionsWithValue) {
+        if (name == o)
+            return true;
+    }
+    return false;
+}
+
+bool isSiteWord(const std::string &word)
+{
+    if (word.empty() || word.size() > 63)
+        return false;
+    for (const char c : word) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'))
+            return false;
+    }
+    return true;
+}
+
+// "N:MS" with a picture number and a wait.
+std::optional<std::pair<int, int>> parseNumberAndDelay(const std::string &text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return std::nullopt;
+    const auto number = parseInt(text.substr(0, colon), 1, 999999999);
+    const auto delay = parseInt(text.substr(colon + 1), 0, kMaxDelayMs);
+    if (!number || !delay)
+        return std::nullopt;
+    return std::pair{*number, *delay};
+}
+
+bool isPrintableUtf8Name(const std::string &name)
+{
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 ParsedOptions parseOptions(const std::vector<std::string> &args)
 {
@@ -116,7 +184,7 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             o.help = true;
             continue;
         }
-        if (name != "--port" && name != "--bind" && name != "--picture-host" && name != "--large-thread")
+        if (!takesValue(name))
             return fail("unknown option: " + args[i]);
         if (!value) {
             if (i + 1 >= args.size())
@@ -124,11 +192,11 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             value = args[++i];
         }
 
-        if (name == "--port") {
+        if (name == "--port" || name == "--picture-port") {
             const auto port = parseInt(*value, 0, 65535);
             if (!port)
-                return fail("--port needs a number from 0 to 65535, not \"" + *value + "\"");
-            o.port = *port;
+                return fail(name + " needs a number from 0 to 65535, not \"" + *value + "\"");
+            (name == "--port" ? o.port : o.picturePort) = *port;
         } else if (name == "--bind") {
             std::string address = *value == "localhost" ? "127.0.0.1" : *value;
             if (!isLoopbackAddress(address))
@@ -138,6 +206,36 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             if (!isValidHostAndPort(*value))
                 return fail("--picture-host needs HOST or HOST:PORT, not \"" + *value + "\"");
             o.pictureHost = *value;
+        } else if (name == "--data") {
+            if (value->empty() || value->find('\0') != std::string::npos)
+                return fail("--data needs a folder");
+            o.dataDir = *value;
+        } else if (name == "--user") {
+            const std::size_t colon = value->find(':');
+            if (colon == std::string::npos || colon == 0 || colon + 1 == value->size()
+                || colon > 60 || !isPrintableUtf8Name(*value))
+                return fail("--user needs NAME:PASSWORD (both not empty, name up to 60 bytes)");
+            o.users.emplace_back(value->substr(0, colon), value->substr(colon + 1));
+        } else if (name == "--site") {
+            if (!isSiteWord(*value))
+                return fail("--site needs a word of lower-case letters, digits and '-', not \"" + *value + "\"");
+            o.siteWord = *value;
+        } else if (name == "--picture-delay") {
+            const auto delay = parseInt(*value, 0, kMaxDelayMs);
+            if (!delay)
+                return fail("--picture-delay needs milliseconds from 0 to " + std::to_string(kMaxDelayMs));
+            o.pictureDelayMs = *delay;
+        } else if (name == "--slow-picture") {
+            const auto slow = parseNumberAndDelay(*value);
+            if (!slow)
+                return fail("--slow-picture needs NUMBER:MILLISECONDS (up to " + std::to_string(kMaxDelayMs)
+                            + "), not \"" + *value + "\"");
+            o.slowPictures[slow->first] = slow->second;
+        } else if (name == "--missing-picture") {
+            const auto number = parseInt(*value, 1, 999999999);
+            if (!number)
+                return fail("--missing-picture needs a picture number, not \"" + *value + "\"");
+            o.missingPictures.insert(*number);
         } else {
             const auto count = parseInt(*value, 1, kMaxLargeThread);
             if (!count)

@@ -2,20 +2,35 @@
 
 // The simulator's command line.
 
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace forumsim {
 
 inline constexpr int kDefaultPort = 18480;
+inline constexpr int kDefaultPicturePort = 18481;
 inline constexpr int kMaxLargeThread = 20000;
+inline constexpr int kMaxDelayMs = 60000;
+inline constexpr const char *kDefaultSiteWord = "holzwerkerforum";
 
 struct Options {
     int port = kDefaultPort;                      // 0: any free port
+    int picturePort = kDefaultPicturePort;        // the picture server's; 0: any free port
     std::string bind = "127.0.0.1";               // loopback only
-    std::string pictureHost = "127.0.0.1:18481";  // written into picture addresses
+    // Written into picture addresses; empty: the picture server's own
+    // address and port.
+    std::string pictureHost;
+    std::string siteWord = kDefaultSiteWord;      // what the posting form must carry
+    std::string dataDir;                          // posts and uploads; empty: memory only
+    std::vector<std::pair<std::string, std::string>> users;   // registered name, password
     int largeThread = 0;                          // messages of the benchmark thread; 0: none
+    int pictureDelayMs = 0;                       // every picture answer waits this long
+    std::map<int, int> slowPictures;              // picture number -> extra wait in ms
+    std::set<int> missingPictures;                // answered 404 although threads show them
     bool help = false;
 };
 
@@ -32,7 +47,9 @@ std::string usageText();
 bool isLoopbackAddress(const std::string &address);
 // HOST or HOST:PORT with a plain host name, IPv4 address or [IPv6] address.
 bool isValidHostAndPort(const std::string &text);
-// "http://ADDR:PORT", with brackets around an IPv6 address.
+// "ADDR:PORT", with brackets around an IPv6 address.
+std::string hostAndPort(const std::string &bindAddress, int port);
+// "http://ADDR:PORT".
 std::string baseUrl(const std::string &bindAddress, int port);
 
 } // namespace forumsim

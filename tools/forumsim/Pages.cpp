@@ -1,5 +1,7 @@
 #include "Pages.h"
 
+#include "Markup.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -27,6 +29,8 @@ DateParts splitTime(Timestamp time)
             long(clock.seconds().count())};
 }
 
+} // namespace
+
 std::string pageStart(std::string_view title)
 {
     std::string out;
@@ -39,8 +43,6 @@ std::string pageStart(std::string_view title)
     return out;
 }
 
-constexpr std::string_view kPageEnd = "</BODY></HTML>\n";
-
 void appendLink(std::string &out, std::string_view href, std::string_view text)
 {
     out += "<A HREF=\"";
@@ -49,6 +51,17 @@ void appendLink(std::string &out, std::string_view href, std::string_view text)
     out += htmlEscape(text);
     out += "</A>";
 }
+
+void appendLinkTo(std::string &out, std::string_view address, std::string_view text)
+{
+    out += "<A HREF=\"";
+    out += htmlEscape(address);
+    out += "\" TARGET=\"_blank\">";
+    out += htmlEscape(text);
+    out += "</A>";
+}
+
+namespace {
 
 // "Subject – Author, Date" as a link to the single message.
 void appendTreeLine(std::string &out, std::string_view word, const Message &m)
@@ -89,11 +102,26 @@ void appendTree(std::string &out, std::string_view word, const std::vector<TreeE
     out += "</UL>\n";
 }
 
+} // namespace
+
 // The text lines joined by <BR>, each on its own line of the page, so that a
-// picture stands alone on its line.
-void appendMessageText(std::string &out, const Message &m)
+// picture stands alone on its line. A posted message's markup is rendered
+// here, at page time, from the body as it was typed.
+void appendMessageText(std::string &out, const MessageData &m)
 {
     out += "<FONT face=Arial>";
+    if (m.posted) {
+        out += renderMarkup(m.markup);
+        if (!m.linkUrl.empty()) {
+            out += "<BR>\n<BR>\n";
+            appendLinkTo(out, m.linkUrl, m.linkTitle.empty() ? m.linkUrl : m.linkTitle);
+        }
+        if (!m.imageUrl.empty()) {
+            out += "<BR>\n<IMG SRC=\"";
+            out += htmlEscape(m.imageUrl);
+            out += "\">";
+        }
+    }
     for (std::size_t i = 0; i < m.body.size(); ++i) {
         if (i > 0)
             out += "<BR>\n";
@@ -118,7 +146,7 @@ void appendTitleLine(std::string &out, const std::string &subject)
     out += "</STRONG></BIG></BIG></P>\n";
 }
 
-void appendWrittenBy(std::string &out, const Message &m)
+void appendWrittenBy(std::string &out, const MessageData &m)
 {
     out += "<P align=center><EM>Geschrieben von ";
     out += htmlEscape(m.author);
@@ -126,6 +154,8 @@ void appendWrittenBy(std::string &out, const Message &m)
     out += formatLongDate(m.time);
     out += "</EM></P>\n";
 }
+
+namespace {
 
 void appendBackToIndex(std::string &out, std::string_view word)
 {
@@ -153,6 +183,21 @@ std::string htmlEscape(std::string_view text)
         case '"': out += "&quot;"; break;
         case '\'': out += "&#39;"; break;
         default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string attributeEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        switch (c) {
+        case '\r': out += "&#13;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\t': out += "&#9;"; break;
+        default: out += htmlEscape(std::string_view(&c, 1));
         }
     }
     return out;
@@ -251,8 +296,8 @@ std::string renderFrameDemo(const ForumStore &store)
 
 std::string renderIndexPage(const ForumStore &store, const Section &section, int page)
 {
-    page = std::max(1, page);
     const int pages = indexPageCount(section);
+    page = std::clamp(page, 1, pages);
     const std::size_t total = section.threads.size();
 
     std::string out = pageStart(section.title);
@@ -266,7 +311,7 @@ std::string renderIndexPage(const ForumStore &store, const Section &section, int
 
     const std::size_t first = static_cast<std::size_t>(page - 1) * kThreadsPerPage;
     if (first >= total) {
-        out += "<P align=center>Keine weiteren Beiträge.</P>\n";
+        out += "<P align=center>Noch keine Beiträge.</P>\n";
     } else {
         const std::size_t last = std::min(total, first + kThreadsPerPage);
         for (std::size_t i = first; i < last; ++i) {

@@ -16,8 +16,43 @@ namespace forumsim {
 
 inline constexpr int kThreadsPerPage = 20;
 inline constexpr const char *kHtmlContentType = "text/html; charset=utf-8";
+inline constexpr std::string_view kPageEnd = "</BODY></HTML>\n";
+
+// An answer to a request: status, body and, for redirects, the target.
+struct Reply {
+    int status = 200;
+    std::string body;
+    std::string contentType;
+    std::string location;
+    int delayMs = 0;   // wait this long before answering
+};
+
+inline Reply htmlReply(int status, std::string body)
+{
+    Reply reply;
+    reply.status = status;
+    reply.body = std::move(body);
+    reply.contentType = kHtmlContentType;
+    return reply;
+}
 
 std::string htmlEscape(std::string_view text);
+// htmlEscape, and line breaks and tabs as character references, so that a
+// value survives a round trip through a hidden form field unchanged.
+std::string attributeEscape(std::string_view text);
+
+// Pieces of every page.
+std::string pageStart(std::string_view title);   // up to and including the <BODY> line
+// A link inside the forum; `href` is trusted (built from words and numbers).
+void appendLink(std::string &out, std::string_view href, std::string_view text);
+// A link to an address a user gave, escaped, opening in a new window.
+void appendLinkTo(std::string &out, std::string_view address, std::string_view text);
+// The big centred line with the subject, the one the client reads a
+// thread's title from.
+void appendTitleLine(std::string &out, const std::string &subject);
+void appendWrittenBy(std::string &out, const MessageData &m);   // "Geschrieben von ... am ..."
+// "<FONT face=Arial>" + the message's text + "</FONT>".
+void appendMessageText(std::string &out, const MessageData &m);
 std::string formatShortDate(Timestamp time);   // 18.11.2023, 19:42
 std::string formatLongDate(Timestamp time);    // 18. November 2023 um 19:42:10
 
@@ -33,7 +68,7 @@ int indexPageCount(const Section &section);
 
 std::string renderStartPage(const ForumStore &store);
 std::string renderFrameDemo(const ForumStore &store);
-// `page` counts from 1; a page past the end says that there is nothing more.
+// `page` counts from 1; a page past the end shows the last page.
 std::string renderIndexPage(const ForumStore &store, const Section &section, int page);
 std::string renderMessagePage(const ForumStore &store, const Message &message);
 std::string renderThreadPage(const ForumStore &store, const Message &root);

@@ -1,21 +1,30 @@
 #include "Routes.h"
 
-#include "Pages.h"
+#include "PicturePages.h"
+#include "Pictures.h"
+#include "Posting.h"
+#include "Text.h"
+#include "WorkerPool.h"
 
 #include <httplib.h>
 
 #include <sys/socket.h>
 
-#include <charconv>
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <vector>
 
 namespace forumsim {
 
 namespace {
 
-constexpr std::size_t kMaxPayload = 64 * 1024;
 constexpr std::size_t kMaxSegments = 16;
+// A request body that is refused is still read (and thrown away) up to this
+// much, so that the browser gets to see the error page instead of a reset.
+constexpr std::size_t kMaxDrained = 32 * 1024 * 1024;
+constexpr std::size_t kMaxPictureFormField = 4 * 1024;
+constexpr std::size_t kMaxPictureParts = 16;
 
 // Splits "/a/b/c" into {"a", "b", "c"}. An empty result for "/"; more than
 // kMaxSegments parts are not split further (no route is that long).
@@ -39,17 +48,11 @@ std::vector<std::string_view> splitPath(std::string_view path)
 // A message number: 1 to 9 digits, nothing else. 0 when the text is none.
 int parseNumber(std::string_view text)
 {
-    if (text.empty() || text.size() > 9)
-        return 0;
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 0)
-        return 0;
-    return value;
+    return parseDecimal(text).value_or(0);
 }
 
 // An index page number. Anything that is not a positive number gives page 1;
-// a number too large to hold lands past the last page.
+// a number too large to hold lands past the last page (which shows the last).
 int parsePageNumber(std::string_view text)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
@@ -64,7 +67,7 @@ int parsePageNumber(std::string_view text)
 
 Reply html(int status, std::string body)
 {
-    return {status, std::move(body), kHtmlContentType};
+    return htmlReply(status, std::move(body));
 }
 
 Reply forumPage(const ForumStore &store, const Section &section,
@@ -86,6 +89,81 @@ Reply forumPage(const ForumStore &store, const Section &section,
     return html(404, renderPageNotFound());
 }
 
+void sendReply(const Reply &reply, httplib::Response &res)
+{
+    res.status = reply.status;
+    res.set_content(reply.body, reply.contentType.c_str());
+    if (!reply.location.empty())
+        res.set_header("Location", reply.location);
+}
+
+// Answers uncompressed, as the old forum script did. The library would
+// otherwise compress for clients that accept it, and its brotli setting takes
+// most of a minute for a large thread page. It only decides from the
+// request's header, so drop that; the request object is the library's own
+// mutable one, lent to us as const.
+void dropAcceptEncoding(const httplib::Request &req)
+{
+    const_cast<httplib::Request &>(req).headers.erase("Accept-Encoding");
+}
+
+void methodNotAllowed(httplib::Response &res, const char *allow)
+{
+    res.status = 405;
+    res.set_header("Allow", allow);
+    res.set_header("Connection", "close");   // the unread body must not pose as the next request
+    res.set_content(renderMethodNotAllowed(), kHtmlContentType);
+}
+
+// An exact path as a regular expression for the library's POST routes.
+std::string literalPattern(std::string_view path)
+{
+    std::string out;
+    for (const char c : path) {
+        if (std::string_view(".^$|()[]{}*+?\\").find(c) != std::string_view::npos)
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// Reads an urlencoded or plain body of at most `limit` bytes; more is read
+// and thrown away (up to kMaxDrained) and reported as too large.
+struct BodyRead {
+    std::string body;
+    bool complete = false;
+    bool tooLarge = false;
+    bool multipart = false;
+};
+
+BodyRead readBody(const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader,
+                  std::size_t limit)
+{
+    BodyRead read;
+    std::size_t drained = 0;
+    auto drain = [&](std::size_t n) {
+        drained += n;
+        return drained <= kMaxDrained;
+    };
+    if (req.is_multipart_form_data()) {
+        read.multipart = true;
+        read.complete = reader([](const httplib::MultipartFormData &) { return true; },
+                               [&](const char *, std::size_t n) { return drain(n); });
+        return read;
+    }
+    read.complete = reader([&](const char *data, std::size_t n) {
+        if (read.tooLarge || read.body.size() + n > limit) {
+            read.tooLarge = true;
+            return drain(n);
+        }
+        read.body.append(data, n);
+        return true;
+    });
+    if (res.status == 413)
+        read.tooLarge = true;
+    return read;
+}
+
 } // namespace
 
 Reply handleGet(const ForumStore &store, std::string_view path)
@@ -103,11 +181,53 @@ Reply handleGet(const ForumStore &store, std::string_view path)
     return html(404, renderPageNotFound());
 }
 
-void configureServer(httplib::Server &server, const ForumStore &store)
+Reply handlePictureGet(PictureStore &pictures, std::string_view path, std::string_view id,
+                       std::string_view pictureHost)
 {
-    server.set_payload_max_length(kMaxPayload);
-    server.set_read_timeout(10);
-    server.set_write_timeout(30);
+    const auto notFound = [] {
+        return pictureErrorReply(404, "Bild nicht gefunden", "Ein Bild mit dieser Nummer gibt es nicht.");
+    };
+    if (path == "/")
+        return html(200, renderPictureStart());
+    if (path == kUploadPath)
+        return html(200, renderUploadForm());
+    if (path == kNewestPath)
+        return html(200, renderNewestPictures(pictures.newest(20, 6)));
+    if (path == kPicturePagePath) {
+        const auto number = parseDecimal(id);
+        const auto picture = number ? pictures.info(*number) : std::nullopt;
+        if (!picture)
+            return notFound();
+        return html(200, renderPicturePage(*picture, pictureHost));
+    }
+    constexpr std::string_view prefix = "/Bilder/B";
+    constexpr std::string_view suffix = ".jpg";
+    if (path.starts_with(prefix) && path.ends_with(suffix) && path.size() > prefix.size() + suffix.size()) {
+        const auto number = parseDecimal(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
+        if (number && *number > 0) {
+            ServedPicture served = pictures.picture(*number);
+            Reply reply = notFound();
+            if (served.status == 200) {
+                reply.status = 200;
+                reply.body = std::move(served.bytes);
+                reply.contentType = contentTypeOf(served.type);
+            }
+            reply.delayMs = served.delayMs;
+            return reply;
+        }
+        return notFound();
+    }
+    return pictureErrorReply(404, "Seite nicht gefunden", "Unter dieser Adresse gibt es keine Seite.");
+}
+
+void applyServerSettings(httplib::Server &server, std::size_t maxPayload)
+{
+    // A worker per open connection, started as needed: connections that
+    // trickle their request in do not hold up the others.
+    server.new_task_queue = [] { return new WorkerPool(kMaxWorkerThreads); };
+    server.set_payload_max_length(maxPayload);
+    server.set_read_timeout(5);
+    server.set_write_timeout(10);
     server.set_keep_alive_max_count(1000);
     server.set_tcp_nodelay(true);   // head and body go out in separate writes
     // Idle connections are only dropped after this timeout, and stopping waits
@@ -119,39 +239,193 @@ void configureServer(httplib::Server &server, const ForumStore &store)
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-
-    server.set_pre_routing_handler([&store](const httplib::Request &req, httplib::Response &res) {
-        // Answers go out uncompressed, as the old forum script sent them. The
-        // library would otherwise compress for clients that accept it, and its
-        // brotli setting takes most of a minute for a large thread page. It
-        // only decides from the request's header, so drop that; the request
-        // object is the library's own mutable one, lent to us as const.
-        const_cast<httplib::Request &>(req).headers.erase("Accept-Encoding");
-
-        if (req.method == "GET" || req.method == "HEAD") {
-            Reply reply = handleGet(store, req.path);
-            res.status = reply.status;
-            res.set_content(std::move(reply.body), reply.contentType.c_str());
-        } else {
-            res.status = 405;
-            res.set_header("Allow", "GET, HEAD");
-            res.set_header("Connection", "close");   // the unread body must not pose as the next request
-            res.set_content(renderMethodNotAllowed(), kHtmlContentType);
-        }
-        return httplib::Server::HandlerResponse::Handled;
-    });
-
     // Errors raised by the library itself (bad request line, too long an
     // address, too large a body) get a page like every other answer.
     server.set_error_handler([](const httplib::Request &, httplib::Response &res) {
         if (res.body.empty())
             res.set_content(renderErrorPage(res.status), kHtmlContentType);
     });
-    server.set_exception_handler(
-        [](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
-            res.status = 500;
-            res.set_content(renderErrorPage(500), kHtmlContentType);
+    server.set_exception_handler([](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
+        res.status = 500;
+        res.set_content(renderErrorPage(500), kHtmlContentType);
+    });
+}
+
+void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDesk &desk)
+{
+    std::vector<std::string> scripts;
+    {
+        const auto lock = store.readLock();
+        for (const Section &s : store.sections())
+            scripts.push_back(sectionPath(s.word));
+    }
+    auto isScript = [scripts](const std::string &path) {
+        for (const std::string &s : scripts) {
+            if (path == s)
+                return true;
+        }
+        return false;
+    };
+
+    server.set_pre_routing_handler([&store, isScript](const httplib::Request &req, httplib::Response &res) {
+        dropAcceptEncoding(req);
+        if (req.method == "GET" || req.method == "HEAD") {
+            sendReply(handleGet(store, req.path), res);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (req.method == "POST" && isScript(req.path))
+            return httplib::Server::HandlerResponse::Unhandled;
+        methodNotAllowed(res, isScript(req.path) ? "GET, HEAD, POST" : "GET, HEAD");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    for (const std::string &script : scripts) {
+        const std::string word = script.substr(std::string_view("/cgi-bin/").size(),
+                                               script.size() - std::string_view("/cgi-bin//webbbs_config.pl").size());
+        server.Post(literalPattern(script), [&desk, word](const httplib::Request &req, httplib::Response &res,
+                                                          const httplib::ContentReader &reader) {
+            const BodyRead read = readBody(req, res, reader, kMaxPostRequestBytes);
+            Reply reply;
+            if (read.multipart)
+                reply = PostingDesk::errorReply(415, "Das Formular kam in einer unbekannten Form an.", word);
+            else if (read.tooLarge)
+                reply = PostingDesk::errorReply(413, "Der Beitrag ist zu groß für das Forum (höchstens 1 MB je "
+                                                     "Formular, 64 KiB Text).", word);
+            else if (!read.complete)
+                reply = PostingDesk::errorReply(400, "Das Formular kam nicht vollständig an.", word);
+            else
+                reply = desk.handlePost(word, req.get_header_value("Content-Type"), read.body);
+            sendReply(reply, res);
+            if (!read.complete || read.tooLarge)
+                res.set_header("Connection", "close");
         });
+    }
+}
+
+void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::string pictureHost)
+{
+    server.set_pre_routing_handler([&pictures, pictureHost](const httplib::Request &req, httplib::Response &res) {
+        dropAcceptEncoding(req);
+        if (req.method == "GET" || req.method == "HEAD") {
+            const Reply reply = handlePictureGet(pictures, req.path, req.get_param_value("id"), pictureHost);
+            if (reply.delayMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
+            sendReply(reply, res);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (req.method == "POST" && (req.path == kUploadPath || req.path == kPicturePagePath))
+            return httplib::Server::HandlerResponse::Unhandled;
+        methodNotAllowed(res, "GET, HEAD");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    server.Post(literalPattern(kUploadPath), [&pictures](const httplib::Request &req, httplib::Response &res,
+                                                         const httplib::ContentReader &reader) {
+        constexpr std::string_view heading = "Fehler beim Hochladen";
+        struct Part {
+            std::string name;
+            std::string content;
+            bool overflow = false;
+        };
+        std::vector<Part> parts;
+        bool tooManyParts = false;
+        std::size_t drained = 0;
+        bool complete = false;
+        if (req.is_multipart_form_data()) {
+            complete = reader(
+                [&](const httplib::MultipartFormData &header) {
+                    if (parts.size() >= kMaxPictureParts) {
+                        tooManyParts = true;
+                        return false;
+                    }
+                    parts.push_back({header.name, {}});
+                    return true;
+                },
+                [&](const char *data, std::size_t n) {
+                    Part &part = parts.back();
+                    const std::size_t limit = part.name == "datei" ? kMaxPictureBytes : kMaxPictureFormField;
+                    if (part.overflow || part.content.size() + n > limit) {
+                        part.overflow = true;
+                        drained += n;
+                        return drained <= kMaxDrained;
+                    }
+                    part.content.append(data, n);
+                    return true;
+                });
+        } else {
+            const BodyRead read = readBody(req, res, reader, 0);
+            (void)read;
+            sendReply(pictureErrorReply(400, heading, "Das Bild muss über das Formular als Datei gesendet werden."),
+                      res);
+            res.set_header("Connection", "close");
+            return;
+        }
+        auto part = [&](std::string_view name) -> Part * {
+            for (Part &p : parts) {
+                if (p.name == name)
+                    return &p;
+            }
+            return nullptr;
+        };
+        Part *file = part("datei");
+        Reply reply;
+        if (res.status == 413 || (file && file->overflow))
+            reply = pictureErrorReply(413, heading, "Das Bild ist zu groß: höchstens 10 MB sind erlaubt.");
+        else if (tooManyParts || !complete)
+            reply = pictureErrorReply(400, heading, "Das Formular kam nicht vollständig an.");
+        else if (std::any_of(parts.begin(), parts.end(), [](const Part &p) { return p.overflow; }))
+            reply = pictureErrorReply(400, heading, "Ein Feld des Formulars ist zu lang.");
+        else {
+            const Part *title = part("titel");
+            const Part *name = part("name");
+            const Part *password = part("passwort");
+            UploadOutcome outcome =
+                pictures.upload(title ? title->content : std::string(), name ? name->content : std::string(),
+                                password ? password->content : std::string(),
+                                file ? std::move(file->content) : std::string());
+            if (outcome.number == 0) {
+                reply = pictureErrorReply(outcome.status, heading, outcome.message);
+            } else {
+                reply = html(303, {});
+                reply.location = picturePagePath(outcome.number);
+                std::string out = pageStart("Bild gespeichert");
+                out += "<P align=center>Das Bild ist gespeichert: ";
+                appendLink(out, reply.location, "Bild " + std::to_string(outcome.number));
+                out += "</P>\n";
+                out += kPageEnd;
+                reply.body = std::move(out);
+            }
+        }
+        sendReply(reply, res);
+        if (!complete || res.status == 413)
+            res.set_header("Connection", "close");
+    });
+
+    server.Post(literalPattern(kPicturePagePath), [&pictures, pictureHost](const httplib::Request &req,
+                                                                          httplib::Response &res,
+                                                                          const httplib::ContentReader &reader) {
+        const BodyRead read = readBody(req, res, reader, kMaxPictureFormField);
+        const auto number = parseDecimal(req.get_param_value("id"));
+        Reply reply;
+        if (read.multipart || read.tooLarge || !read.complete) {
+            reply = pictureErrorReply(400, "Anmeldung fehlgeschlagen", "Das Formular kam nicht vollständig an.");
+        } else if (!number || !pictures.info(*number)) {
+            reply = pictureErrorReply(404, "Bild nicht gefunden", "Ein Bild mit dieser Nummer gibt es nicht.");
+        } else {
+            const auto fields = parseUrlEncoded(read.body, 16);
+            const std::string *password = fields ? findField(*fields, "passwort") : nullptr;
+            std::string owner;
+            const LoginOutcome outcome = pictures.login(*number, password ? *password : std::string(), owner);
+            if (outcome == LoginOutcome::WrongPassword)
+                reply = pictureErrorReply(403, "Anmeldung fehlgeschlagen",
+                                          "Das Passwort gehört nicht zum Besitzer dieses Bildes.");
+            else
+                reply = html(200, renderOwnerView(*pictures.info(*number), pictureHost, outcome));
+        }
+        sendReply(reply, res);
+        if (!read.complete || read.tooLarge)
+            res.set_header("Connection", "close");
+    });
 }
 
 } // namespace forumsim

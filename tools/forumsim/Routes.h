@@ -1,13 +1,17 @@
 #pragma once
 
-// Which page answers which address, and the HTTP server's setup around it.
+// Which page answers which address on the forum and the picture server, and
+// the HTTP servers' setup around them.
 //
-// Dispatch is done here by splitting the path, not with the HTTP library's
-// regular-expression routes: those recurse per character and can overflow
-// the stack on long addresses.
+// GET and HEAD are dispatched here by splitting the path, not with the HTTP
+// library's regular-expression routes: those recurse per character and can
+// overflow the stack on long addresses. POST reaches the library's routes
+// only for the few exact paths that take a form.
 
+#include "Pages.h"
 #include "Store.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,18 +21,25 @@ class Server;
 
 namespace forumsim {
 
-struct Reply {
-    int status = 200;
-    std::string body;
-    std::string contentType;
-};
+class PictureStore;
+class PostingDesk;
 
 // The answer to a GET (or HEAD) of `path` (decoded, without query).
 // Takes the store's read lock itself.
 Reply handleGet(const ForumStore &store, std::string_view path);
 
-// Request limits, socket options, error pages and the routes. `store` must
+// The picture server's answer to a GET (or HEAD); `id` is the query's "id"
+// parameter (empty when absent). The reply's delayMs says how long to wait.
+Reply handlePictureGet(PictureStore &pictures, std::string_view path, std::string_view id,
+                       std::string_view pictureHost);
+
+// Worker pool, timeouts, limits and socket options; before binding.
+void applyServerSettings(httplib::Server &server, std::size_t maxPayload);
+inline constexpr std::size_t kMaxWorkerThreads = 256;
+
+// The routes; after binding, before listening. The referenced objects must
 // outlive the server.
-void configureServer(httplib::Server &server, const ForumStore &store);
+void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDesk &desk);
+void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::string pictureHost);
 
 } // namespace forumsim

@@ -1,6 +1,7 @@
 #include "Seed.h"
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <set>
 #include <span>
@@ -88,6 +89,8 @@ void seedFixedForum(ForumStore &store, std::string_view pictureHost)
                  "Esche oder Ahorn."),
             text("Ich würde die Platte nicht verleimen, solange das Holz über 12 % Feuchte hat. Ein "
                  "Feuchtemesser kostet nicht die Welt."),
+            text("So messe ich an meinen Bohlen nach:"),
+            BodyLine::picture(pictureUrl(pictureHost, 104)),
             text("Viel Spaß beim Bauen!"),
             text("Friederike")}});
     }
@@ -398,6 +401,29 @@ void seedForum(ForumStore &store, std::string_view pictureHost)
     seedGenerated(store, "marktplatz",
                   {kMarketThings, kMarketPatterns, kMarketQuestions, kMarketAnswers},
                   14, before, pictureHost, pictureNumber, rng);
+}
+
+std::set<int> seededPictureNumbers(const ForumStore &store, std::string_view pictureHost)
+{
+    const std::string prefix = "http://" + std::string(pictureHost) + "/Bilder/B";
+    std::set<int> numbers;
+    for (const Section &section : store.sections()) {
+        for (const int root : section.threads) {
+            for (const TreeEntry &entry : store.threadTree(root)) {
+                for (const BodyLine &line : entry.message->body) {
+                    if (line.kind != BodyLine::Kind::Picture || !line.text.starts_with(prefix))
+                        continue;
+                    const std::string_view rest = std::string_view(line.text).substr(prefix.size());
+                    int number = 0;
+                    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+                    const std::string_view tail(end, static_cast<std::size_t>(rest.data() + rest.size() - end));
+                    if (ec == std::errc() && tail.starts_with(".jpg"))
+                        numbers.insert(number);
+                }
+            }
+        }
+    }
+    return numbers;
 }
 
 int seedLargeThread(ForumStore &store, int messages, std::string_view pictureHost)

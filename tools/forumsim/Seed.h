@@ -6,6 +6,7 @@
 
 #include "Store.h"
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ std::string pictureUrl(std::string_view pictureHost, int number, std::string_vie
 
 // Adds the sections and their threads to an empty store.
 void seedForum(ForumStore &store, std::string_view pictureHost);
+
+// The numbers of the pictures on `pictureHost` that the seeded threads show.
+std::set<int> seededPictureNumbers(const ForumStore &store, std::string_view pictureHost);
 
 // Adds one thread of `messages` messages to section "forum", numbered from
 // kLargeThreadFirstNumber, dated before every other thread so that it sits on

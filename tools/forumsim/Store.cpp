@@ -94,6 +94,22 @@ int ForumStore::addMessage(std::string_view sectionWord, int parent, MessageData
     return number;
 }
 
+void ForumStore::removeMessage(int number)
+{
+    std::unique_lock lock(m_mutex);
+    const auto it = m_messages.find(number);
+    if (it == m_messages.end() || !it->second.children.empty())
+        return;
+    const Message &m = it->second;
+    if (m.parent != 0) {
+        if (const auto parent = m_messages.find(m.parent); parent != m_messages.end())
+            std::erase(parent->second.children, number);
+    } else {
+        std::erase(m_sections.at(static_cast<std::size_t>(m.section)).threads, number);
+    }
+    m_messages.erase(it);
+}
+
 std::vector<TreeEntry> ForumStore::threadTree(int root) const
 {
     std::vector<TreeEntry> out;

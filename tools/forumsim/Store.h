@@ -48,7 +48,13 @@ struct MessageData {
     std::string subject;
     std::string author;
     Timestamp time = 0;
-    std::vector<BodyLine> body;
+    std::vector<BodyLine> body;   // the seeded messages' text
+    // A message published through the posting form keeps its body exactly as
+    // typed, markup included; pages render it when they are asked for.
+    bool posted = false;
+    std::string markup{};
+    std::string email{};
+    std::string linkUrl{}, linkTitle{}, imageUrl{};   // the form's optional extras
 };
 
 struct Message : MessageData {
@@ -88,6 +94,9 @@ public:
     // Returns the new message's number, or 0 if the section or parent is
     // unknown or the number is taken or not positive.
     int addMessage(std::string_view sectionWord, int parent, MessageData data, int number = 0);
+    // Takes a message without answers out again (a post whose saving
+    // failed). Its number is not handed out again.
+    void removeMessage(int number);
 
     [[nodiscard]] std::shared_lock<std::shared_mutex> readLock() const
     {

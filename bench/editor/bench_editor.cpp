@@ -1,0 +1,116 @@
+// Prints how long the editor takes to open and show a post whose body is one
+// long line (a draft of that size in the work folder), what the text layout
+// of such a line costs when it is put into the body directly (why the body
+// is bounded), and what one key typed into the longest body costs. Every
+// figure is the time until the window is shown and laid out, so it is the
+// time the user waits.
+#include "editor/Edit.h"
+#include "editor/PostFile.h"
+#include "state/DModul.h"
+#include "state/ErrorReport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QByteArray unbrokenLine(qsizetype length)
+{
+    return QByteArray(length, 'a').replace(7, 1, " ");
+}
+
+double openMs(bool newPost)
+{
+    QElapsedTimer t;
+    t.start();
+    TfrmEdit editor(nullptr, newPost);
+    editor.show();
+    QCoreApplication::processEvents();
+    editor.repaint();
+    return t.nsecsElapsed() / 1e6;
+}
+
+void writeDraft(const QString &name, const QByteArray &line, const QByteArray &subject)
+{
+    QFile file(name);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(line + "\r\n" + subject + "\r\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("prog/"));
+    QDir().mkpath(program);
+    TDMEnvironment env;
+    const QString settings = dir.filePath(QStringLiteral("Tarnvik.conf"));
+    env.openSettings = [settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); };
+    env.programFile = program + QStringLiteral("tarnvik");
+    const QString docs = dir.path();
+    env.documentsFolder = [docs] { return docs; };
+    TDM dm(env);
+    DM = &dm;
+    int refused = 0;
+    tarnvik::setErrorReporter([&refused](const QString &) { ++refused; });
+
+    const QString draft = dm.WorkPath() + QStringLiteral("NewText.txt");
+    std::printf("Opening the editor with a one-line draft (window shown and laid out):\n");
+    for (const qsizetype length : {16 * 1024, 32 * 1024, int(tarnvik::postfile::kMaxBodyLength), 256 * 1024,
+                                   8 * 1024 * 1024}) {
+        writeDraft(draft, unbrokenLine(length), QByteArray(tarnvik::postfile::kMaxSubjectLength, 'b'));
+        refused = 0;
+        const double ms = openMs(true);
+        std::printf("  %5lld KiB line: %8.1f ms%s\n", static_cast<long long>(length / 1024), ms,
+                    refused ? "  (refused)" : "");
+        QFile::remove(draft);
+    }
+
+    std::printf("The same line put into the body directly, past the bound:\n");
+    for (const qsizetype length : {64 * 1024, 128 * 1024, 256 * 1024}) {
+        for (const bool words : {false, true}) {
+            QString text = QString::fromLatin1(unbrokenLine(length));
+            for (qsizetype i = 80; words && i < text.size(); i += 81)
+                text[i] = QLatin1Char(' ');
+            QElapsedTimer t;
+            t.start();
+            TfrmEdit editor(nullptr, true);
+            editor.SetBodyText(text);
+            editor.show();
+            QCoreApplication::processEvents();
+            editor.repaint();
+            std::printf("  %5lld KiB line%s: %8.1f ms\n", static_cast<long long>(length / 1024),
+                        words ? " of words" : "", t.nsecsElapsed() / 1e6);
+        }
+    }
+
+    {
+        TfrmEdit editor(nullptr, true);
+        editor.SetBodyText(QString::fromLatin1(unbrokenLine(tarnvik::postfile::kMaxBodyLength - 1)));
+        editor.show();
+        QCoreApplication::processEvents();
+        auto *memo = editor.findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+        memo->setFocus();
+        QElapsedTimer t;
+        t.start();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QCoreApplication::sendEvent(memo, &press);
+        QCoreApplication::processEvents();
+        editor.repaint();
+        std::printf("One key typed into a one-line body of %lld characters: %.1f ms\n",
+                    static_cast<long long>(tarnvik::postfile::kMaxBodyLength), t.nsecsElapsed() / 1e6);
+    }
+    QFile::remove(draft);
+    DM = nullptr;
+    return 0;
+}

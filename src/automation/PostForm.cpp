@@ -1,0 +1,106 @@
+#include "automation/PostForm.h"
+
+#include "editor/BodyText.h"
+#include "editor/PostFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace tarnvik::postform {
+
+namespace {
+constexpr qsizetype kWordPosition = 94;  // characters before the section word
+constexpr int kWordLine = 6;              // line 7, counted from 0
+// A template is a small page; anything much larger is not one.
+constexpr qint64 kMaxTemplateSize = 1024 * 1024;
+} // namespace
+
+QString sectionWord(ForumKind forum)
+{
+    switch (forum) {
+    case Forums::HandTools: return QStringLiteral("forum");
+    case Forums::Machines: return QStringLiteral("holzbearbeitungsmaschinen");
+    case Forums::Market: return QStringLiteral("marktplatz");
+    default: return {};
+    }
+}
+
+bool insertSectionWord(QStringList &lines, ForumKind forum, QString &error)
+{
+    if (lines.size() <= kWordLine) {
+        error = QStringLiteral("Listenindex überschreitet das Maximum (%1)").arg(kWordLine);
+        return false;
+    }
+    const QString word = sectionWord(forum);
+    if (!word.isEmpty()) {
+        QString &line = lines[kWordLine];
+        line.insert(qMin(kWordPosition, line.size()), word);
+    }
+    return true;
+}
+
+bool readTemplate(const QString &fileName, QStringList &lines, QString &error)
+{
+    const QString shown = QFileInfo(fileName).absoluteFilePath();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shown, file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.read(kMaxTemplateSize + 1);
+    if (bytes.size() > kMaxTemplateSize) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist größer als 1 MiB").arg(shown);
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shown, file.errorString());
+        return false;
+    }
+    lines = body::splitLines(postfile::decodeText(bytes));
+    return true;
+}
+
+bool writeWorkPage(const QString &fileName, const QStringList &lines, QString &error)
+{
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(body::joinLines(lines, QStringLiteral("\r\n")).toUtf8());
+        if (file.commit())
+            return true;
+    }
+    const QString shown = fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath();
+    error = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(shown, file.errorString());
+    return false;
+}
+
+QList<FormStep> fillSteps(const Post &post)
+{
+    return {
+        FormStep::setValue(0, QString::number(post.threadNumber)),
+        FormStep::setValue(1, post.name),
+        FormStep::setValue(2, post.siteWord),
+        FormStep::setValue(3, post.email),
+        FormStep::setValue(4, post.subject),
+        FormStep::setValue(5, post.body),
+        FormStep::setValue(9, post.password),
+        FormStep::setChecked(12),
+        FormStep::click(13),
+    };
+}
+
+int publishButton(const QList<FormElementInfo> &elements, QString *error)
+{
+    for (int index = 12; index <= 14; ++index) {
+        if (index >= elements.size()) {
+            if (error)
+                *error = QStringLiteral("Das Formular hat kein Element %1").arg(index);
+            return -2;
+        }
+        if (elements.at(index).name == QLatin1String("Post"))
+            return index;
+    }
+    return -1;
+}
+
+} // namespace tarnvik::postform

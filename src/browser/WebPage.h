@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QStringList>
+#include <QUrl>
+#include <QWebEnginePage>
+
+#include <functional>
+
+class QWidget;
+
+// The page class of every embedded browser of the program. It tells when a
+// new document is in place, shows the page's dialogs (alert, confirm,
+// prompt) so that a page cannot trap the user with them, and answers the
+// page's file fields with a real file dialog.
+class TarnvikWebPage : public QWebEnginePage
+{
+    Q_OBJECT
+public:
+    explicit TarnvikWebPage(QWebEngineProfile *profile, QObject *parent = nullptr);
+
+    // Address of the last navigation of the top document that was let through.
+    QUrl pendingUrl;
+
+    // Picks the files for a page's file field: given the window to show the
+    // dialog over, whether several files may be chosen and the types the
+    // field accepts; returns absolute paths, or nothing when cancelled.
+    // Tests put their own chooser in place; an empty one restores the
+    // standard dialog. Returns the chooser it replaces.
+    using FileChooser = std::function<QStringList(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes)>;
+    static FileChooser setFileChooser(FileChooser chooser);
+
+    // A new document has started to load: its dialogs count afresh.
+    void resetDialogs();
+
+Q_SIGNALS:
+    // The top document's DOM has been parsed (the program's ready marker
+    // came back from it); `address` is the document's own address.
+    void documentReady(const QString &address);
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
+                                  const QString &sourceID) override;
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
+                          QString *result) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                            const QStringList &acceptedMimeTypes) override;
+
+private:
+    enum class DialogKind { Alert, Confirm, Prompt };
+    // Shows one page dialog unless the user asked for no more; false when it
+    // was not shown or the user cancelled.
+    bool showPageDialog(DialogKind kind, const QUrl &origin, const QString &message, const QString &defaultValue,
+                        QString *result);
+    void installReadyMarker();
+
+    QString m_marker;
+    int m_dialogsShown = 0;
+    bool m_dialogsSuppressed = false;
+};

@@ -1,0 +1,254 @@
+// The road of a post against the forum simulator with the real engine: the
+// editor's F10, the forum's own preview, "Abschicken", and a picture uploaded
+// through the picture site's pages.
+#include "automation/PicUpload.h"
+#include "automation/Preview.h"
+#include "browser/WebEngineHost.h"
+#include "browser/WebPage.h"
+#include "common/ForumSim.h"
+#include "common/ModalHelper.h"
+#include "common/ResponseTemplate.h"
+#include "common/TestSettings.h"
+#include "editor/Edit.h"
+#include "state/DModul.h"
+#include "state/Endpoints.h"
+#include "state/ErrorReport.h"
+#include "ui_Preview.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+#include <QtTest>
+
+using namespace tarnvik;
+
+namespace {
+// The body of an address, fetched past the browser.
+QByteArray fetch(const QUrl &url)
+{
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.get(QNetworkRequest(url));
+    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 15000))
+        return {};
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return body;
+}
+
+QString bodyOf(BrowserHost *host)
+{
+    QString body;
+    bool done = false;
+    host->requestBodyOuterHtml([&](const QString &html) {
+        body = html;
+        done = true;
+    });
+    return QTest::qWaitFor([&] { return done; }, 10000) ? body : QStringLiteral("<timeout>");
+}
+} // namespace
+
+class TestAutomationE2E : public QObject
+{
+    Q_OBJECT
+
+    ForumSim m_sim;
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDM> m_dm;
+    QStringList m_errors;
+
+    QString program() const { return m_dir.filePath(QStringLiteral("prog")); }
+
+    void startProgram(const QString &name, const QString &password, int forum)
+    {
+        m_dm.reset();
+        const QString file = freshSettingsFile(m_dir, forum, name);
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("EMail"), QStringLiteral("holzwurm@example.org"));
+        settings.setValue(QStringLiteral("Passwort"), password);
+        settings.sync();
+        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, program(), m_dir.path()));
+        DM = m_dm.get();
+        m_errors.clear();
+    }
+
+    // Runs the editor's preview for the post and waits on the forum's
+    // answer; with `publish`, sends it with "Abschicken" and waits for the
+    // window to close. Returns the answer page's text.
+    QString preview(bool newPost, const QString &subject, const QString &body, bool publish, bool *sendPath)
+    {
+        TfrmEdit editor(nullptr, newPost);
+        editor.show();
+        editor.activateWindow();
+        [&] { QVERIFY(QTest::qWaitForWindowActive(&editor)); }();
+        editor.findChild<QLineEdit *>(QStringLiteral("EBetreff"))->setText(subject);
+        editor.SetBodyText(body);
+
+        QString answer;
+        const auto watch = onNextModalOf<TfrmPreview>([&](TfrmPreview *window) {
+            // The work page goes by; the forum's answer stays.
+            BrowserHost *host = window->WebBrowser();
+            (void)QTest::qWaitFor(
+                [host] {
+                    const QString title = host->DocumentTitle();
+                    return !title.isEmpty() && !title.startsWith(QStringLiteral("Beitrag wird"));
+                },
+                20000);
+            (void)QTest::qWaitFor([window] { return window->controls()->btnSend->isVisible(); }, 3000);
+            *sendPath = window->controls()->btnSend->isVisible();
+            answer = bodyOf(window->WebBrowser());
+            if (publish && *sendPath) {
+                QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
+                return; // the window closes by itself after the forum's answer
+            }
+            QTest::keyClick(window, Qt::Key_Escape);
+        });
+        QTest::keyClick(&editor, Qt::Key_F10);
+        [&] { QVERIFY(!watch->timedOut && watch->acted); }();
+        return answer;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir().mkpath(program()));
+        QVERIFY2(m_sim.start({QStringLiteral("--user"), QStringLiteral("Hobelmeister:Spaene42")}),
+                 qPrintable(m_sim.errorString()));
+        setEndpoints({m_sim.host(), m_sim.pictureHost(), QStringLiteral("holzwerkerforum")});
+        QVERIFY(writeResponseTemplate(program(), m_sim.host()));
+        setErrorReporter([this](const QString &text) { m_errors << text; });
+    }
+
+    void cleanupTestCase()
+    {
+        m_dm.reset();
+        DM = nullptr;
+    }
+
+    // A new thread: the forum renders the markup on its preview page,
+    // "Abschicken" publishes it, and it heads the section's index.
+    void newThreadIsPreviewedAndPublished()
+    {
+        startProgram(QStringLiteral("Holzwurm"), QString(), 1);
+        const QString subject = QStringLiteral("Öl für die Hobelbank – 5 € \"günstig\" </script>");
+        const QString body = QStringLiteral(
+            "[b]fett[/b] [i]kursiv[/i] [red]rot[/red] [big]groß[/big]\r\n[center]Mitte[/center]\r\n"
+            "[code]x = 1;[/code]\r\n[List]\r\n[*]Leinöl\r\n[*]Hartwachs\r\n[/List]\r\nm&lt;sup&gt;2&lt;/sup&gt; "
+            "H&lt;sub&gt;2&lt;/sub&gt;O\r\nSpäne, Fuß und 3 € \\ Ende");
+        bool sendPath = false;
+        const QString page = preview(true, subject, body, true, &sendPath);
+        QVERIFY2(sendPath, qPrintable(page.left(2000)));
+        for (const char *rendered : {"<B>fett</B>", "<I>kursiv</I>", "<BIG>groß</BIG>", "<SUP>2</SUP>", "<SUB>2</SUB>",
+                                     "Leinöl", "Späne, Fuß und 3 € \\ Ende"})
+            QVERIFY2(page.contains(QString::fromUtf8(rendered), Qt::CaseInsensitive), rendered);
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 10000));
+
+        const QString index = QString::fromUtf8(
+            fetch(m_sim.url(QStringLiteral("/cgi-bin/holzbearbeitungsmaschinen/webbbs_config.pl"))));
+        const qsizetype first = index.indexOf(QStringLiteral("/read/"));
+        QVERIFY(first > 0);
+        QVERIFY2(index.mid(first, 400).contains(QStringLiteral("Öl für die Hobelbank – 5 €")), qPrintable(index.mid(first, 400)));
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    // An answer carries its thread number and lands in the whole thread.
+    void answerLandsInItsThread()
+    {
+        startProgram(QStringLiteral("Holzwurm"), QString(), 0);
+        DM->ClassifyUrl(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1002")).toString());
+        DM->PageTitle = QStringLiteral("Hobelbank aus Buche – Erfahrungen?");
+        bool sendPath = false;
+        preview(false, QString(), QStringLiteral("Meine Bank hält seit 1987 – ohne Öl."), true, &sendPath);
+        QVERIFY(sendPath);
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 10000));
+        const QString thread = QString::fromUtf8(
+            fetch(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1001/thread"))));
+        QVERIFY(thread.contains(QStringLiteral("Meine Bank hält seit 1987 – ohne Öl.")));
+    }
+
+    // The forum's error page shows; nothing is offered for sending and
+    // nothing is published.
+    void wrongPasswordShowsTheForumsErrorPage()
+    {
+        startProgram(QStringLiteral("Hobelmeister"), QStringLiteral("falsch"), 0);
+        bool sendPath = true;
+        const QString page = preview(true, QStringLiteral("Gesperrt"), QStringLiteral("Text"), true, &sendPath);
+        QVERIFY(!sendPath);
+        QVERIFY2(page.contains(QStringLiteral("Passwort")), qPrintable(page.left(1000)));
+        const QString index = QString::fromUtf8(fetch(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"))));
+        QVERIFY(!index.contains(QStringLiteral("Gesperrt")));
+    }
+
+    // Upload mode with a real picture chosen through the page's file field:
+    // the number enters the history first, the editor's menu offers it, and
+    // the inserted picture line points at a picture the server serves.
+    void uploadedPictureGoesIntoThePost()
+    {
+        startProgram(QStringLiteral("Holzwurm"), QString(), 0);
+        const QString jpeg = m_dir.filePath(QStringLiteral("Werkbank.jpg"));
+        QImage picture(320, 200, QImage::Format_RGB32);
+        picture.fill(QColor(0xc8, 0x96, 0x5a));
+        QVERIFY(picture.save(jpeg, "JPEG"));
+        const auto previous = TarnvikWebPage::setFileChooser(
+            [jpeg](QWidget *, bool, const QStringList &) { return QStringList{jpeg}; });
+
+        TfrmEdit editor(nullptr, true);
+        editor.show();
+        QString taken;
+        const auto watch = onNextModalOf<TfrmPicUpload>([&](TfrmPicUpload *window) {
+            QSignalSpy filled(window, &TfrmPicUpload::uploadFormFilled);
+            QSignalSpy pictures(window, &TfrmPicUpload::pictureTaken);
+            if (!filled.wait(20000))
+                return window->close();
+            auto *host = static_cast<WebEngineHost *>(window->WebBrowser());
+            // The file field opens its chooser only on a user's click.
+            QVariantList centre;
+            bool done = false;
+            host->view()->page()->runJavaScript(
+                QStringLiteral("var r = document.forms[0].elements[3].getBoundingClientRect();"
+                               "[r.left + r.width / 2, r.top + r.height / 2];"),
+                [&](const QVariant &v) {
+                    centre = v.toList();
+                    done = true;
+                });
+            (void)QTest::qWaitFor([&] { return done; }, 10000);
+            QTest::mouseClick(host->view()->focusProxy(), Qt::LeftButton, {},
+                              QPoint(centre.value(0).toInt(), centre.value(1).toInt()));
+            QTest::qWait(500);
+            host->runFormBatch({FormStep::click(4)}, [](const FormBatchResult &) {});
+            if (pictures.wait(20000))
+                taken = pictures.first().first().toString();
+            (void)QTest::qWaitFor([window] { return window->UploadStep == 2; }, 10000);
+            window->close();
+        });
+        editor.PicturePopup()->actions().at(0)->trigger();
+        TarnvikWebPage::setFileChooser(previous);
+        QVERIFY(watch->acted && !watch->timedOut);
+        QVERIFY2(!taken.isEmpty(), "no picture page reached");
+        QCOMPARE(DM->PicIDs().first(), taken);
+
+        QAction *entry = editor.PicturePopup()->actions().value(3);
+        QVERIFY(entry);
+        QCOMPARE(entry->text(), QStringLiteral("Bild ID=") + taken);
+        entry->trigger();
+        const QString address = pictureAddress(taken);
+        QVERIFY(editor.BodyText().contains(address));
+        const QImage served = QImage::fromData(fetch(QUrl(address)));
+        QCOMPARE(served.size(), QSize(320, 200));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    WebEngineHost::prepareProcess();
+    QApplication app(argc, argv);
+    TestAutomationE2E test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_automation_e2e.moc"

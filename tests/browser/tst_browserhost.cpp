@@ -1,0 +1,183 @@
+// The Qt WebEngine browser host: when its navigation event comes, the page
+// dialogs, and pages that hang or whose process dies.
+#include "browser/WebEngineHost.h"
+#include "browser/WebPage.h"
+#include "common/ForumSim.h"
+#include "common/ModalHelper.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include <signal.h>
+
+namespace {
+QString fixture(const QString &name)
+{
+    return QStringLiteral(TARNVIK_SOURCE_DIR "/tests/browser/data/") + name;
+}
+} // namespace
+
+class TestBrowserHost : public QObject
+{
+    Q_OBJECT
+
+    ForumSim m_sim;
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_window;
+    WebEngineHost *m_host = nullptr;
+
+    bool load(const QString &address)
+    {
+        QSignalSpy completed(m_host, &BrowserHost::DocumentComplete);
+        m_host->Navigate(address);
+        return completed.wait(15000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString()));
+    }
+
+    void init()
+    {
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(800, 600);
+        m_host = new WebEngineHost(m_window.get());
+        m_host->widget()->resize(800, 600);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup()
+    {
+        WebEngineHost::setHangThreshold(5000);
+        m_window.reset();
+        m_host = nullptr;
+    }
+
+    // The handler of the navigation event counts and fills the forms of the
+    // new page, not of the one before; a submission by click brings a second
+    // event for the server's answer, before that page's document complete.
+    void navigateCompleteActsOnTheNewDocument()
+    {
+        QVERIFY(load(fixture(QStringLiteral("plain.html"))));
+
+        const QString action = m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl")).toString();
+        const QString page = m_dir.filePath(QStringLiteral("twoforms.html"));
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("<html><head><meta charset=\"utf-8\"><title>Zwei</title></head><body>"
+                                  "<form method=post action=\"%1\"><input name=subject><input type=submit name=Post>"
+                                  "</form><form><input name=other></form></body></html>")
+                       .arg(action)
+                       .toUtf8());
+        file.close();
+
+        QStringList events;
+        int forms = -1;
+        FormBatchResult batch{false, -1, {}};
+        connect(m_host, &BrowserHost::DocumentComplete, this,
+                [&](const QString &address) { events << QStringLiteral("DC ") + address; });
+        connect(m_host, &BrowserHost::NavigateComplete2, this, [&](const QString &address) {
+            events << QStringLiteral("NC ") + address;
+            if (events.size() != 1)
+                return;
+            m_host->requestFormCount([&](int n) {
+                forms = n;
+                m_host->runFormBatch({FormStep::setValue(0, QStringLiteral("Grüße \"</script>\"\n€")),
+                                      FormStep::click(1)},
+                                     [&](const FormBatchResult &r) { batch = r; });
+            });
+        });
+        m_host->Navigate(page);
+        QVERIFY(QTest::qWaitFor([&] { return events.contains(QStringLiteral("DC ") + action); }, 20000));
+
+        QCOMPARE(forms, 2);
+        QVERIFY2(batch.ok, qPrintable(batch.error));
+        QCOMPARE(events.first(), QStringLiteral("NC ") + QUrl::fromLocalFile(page).toString());
+        QCOMPARE(events.count(QStringLiteral("NC ") + action), 1);
+        QVERIFY(events.indexOf(QStringLiteral("NC ") + action) < events.indexOf(QStringLiteral("DC ") + action));
+        QCOMPARE(events.filter(QStringLiteral("NC ")).size(), 2);
+    }
+
+    // A page that shows one dialog after the other can be silenced from its
+    // second dialog on, and then no dialog comes any more.
+    void pageDialogsCanBeStopped()
+    {
+        int shown = 0;
+        bool offered = false;
+        std::function<void(QWidget *)> answer = [&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            ++shown;
+            if (QCheckBox *stop = box->checkBox()) {
+                QCOMPARE(stop->text(), QStringLiteral("Keine weiteren Dialoge von dieser Seite"));
+                offered = true;
+                stop->setChecked(true);
+            } else {
+                onNextModal(answer);
+            }
+            box->button(QMessageBox::Ok)->click();
+        };
+        const auto watch = onNextModal(answer);
+        m_host->Navigate(fixture(QStringLiteral("alertloop.html")));
+        QVERIFY(QTest::qWaitFor([&] { return offered; }, 20000));
+        QCOMPARE(shown, 2);
+        QTest::qWait(1000);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(!watch->timedOut);
+    }
+
+    void hungPageIsReportedAndReloaded()
+    {
+        WebEngineHost::setHangThreshold(1500);
+        QVERIFY(load(fixture(QStringLiteral("plain.html"))));
+        QSignalSpy problems(m_host, &WebEngineHost::pageProblem);
+        m_host->view()->page()->runJavaScript(QStringLiteral("setTimeout(function () { for (;;) {} }, 0);"));
+        QVERIFY(problems.wait(10000));
+        QCOMPARE(m_host->problemText(), QStringLiteral("Die Seite reagiert nicht mehr."));
+
+        QSignalSpy completed(m_host, &BrowserHost::DocumentComplete);
+        m_host->widget()->findChild<QPushButton *>(QStringLiteral("btnReload"))->click();
+        QVERIFY(completed.wait(15000));
+        // The page answers again; no report comes back.
+        QTest::qWait(2500);
+        QVERIFY(m_host->problemText().isEmpty());
+        QCOMPARE(m_host->DocumentTitle(), QStringLiteral("Ohne Formular"));
+    }
+
+    void crashedPageIsReportedAndReloaded()
+    {
+        QVERIFY(load(fixture(QStringLiteral("plain.html"))));
+        QSignalSpy problems(m_host, &WebEngineHost::pageProblem);
+        const qint64 pid = m_host->view()->page()->renderProcessPid();
+        QVERIFY(pid > 0);
+        ::kill(pid_t(pid), SIGKILL);
+        QVERIFY(problems.wait(10000));
+        QCOMPARE(m_host->problemText(), QStringLiteral("Die Anzeige der Seite ist abgestürzt."));
+
+        QSignalSpy completed(m_host, &BrowserHost::DocumentComplete);
+        m_host->widget()->findChild<QPushButton *>(QStringLiteral("btnReload"))->click();
+        QVERIFY(completed.wait(15000));
+        QVERIFY(m_host->problemText().isEmpty());
+        QCOMPARE(m_host->DocumentTitle(), QStringLiteral("Ohne Formular"));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    WebEngineHost::prepareProcess();
+    QApplication app(argc, argv);
+    TestBrowserHost test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_browserhost.moc"

@@ -1,0 +1,68 @@
+#pragma once
+
+// An append-only file of records, each a list of named text fields, that
+// survives a crash in the middle of a write.
+//
+// Each record is one header line "TVK1 <length> <crc32>" followed by
+// `length` bytes of fields and a line feed. A field is one line
+// "name<TAB>value" with backslash, tab, CR and LF escaped in the value, so
+// a header line can never appear inside a record. Reading skips records
+// whose length or checksum do not fit (a torn last write, a damaged block)
+// and picks up again at the next header line.
+
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace forumsim {
+
+using Record = std::vector<std::pair<std::string, std::string>>;
+
+// The value of the first field called `name`, or nullptr.
+const std::string *recordField(const Record &record, std::string_view name);
+
+inline constexpr std::size_t kMaxRecordBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxLogBytes = 512u * 1024 * 1024;
+
+std::string encodeRecord(const Record &record);
+
+struct LogReadResult {
+    std::size_t records = 0;    // intact records handed on
+    std::size_t damaged = 0;    // stretches skipped
+    bool opened = false;        // false: no such file (not an error)
+};
+
+// Hands every intact record of `text` to `each` in order; `where` names the
+// file in the messages written to `errors` about damaged stretches.
+LogReadResult parseRecords(std::string_view text, const std::function<void(const Record &)> &each,
+                           std::ostream &errors, std::string_view where);
+
+// Reads at most kMaxLogBytes of the file at `path` (saying so when there is
+// more) and parses it as above.
+LogReadResult readRecordLog(const std::string &path, const std::function<void(const Record &)> &each,
+                            std::ostream &errors);
+
+class RecordLog {
+public:
+    RecordLog() = default;
+    RecordLog(const RecordLog &) = delete;
+    RecordLog &operator=(const RecordLog &) = delete;
+    ~RecordLog();
+
+    // Opens (creating) the file for appending. A file whose last record was
+    // cut off gets a line feed first, so that the next header starts a line.
+    bool open(const std::string &path, std::string &error);
+    bool isOpen() const { return m_fd >= 0; }
+    // Writes the record and flushes it to the disk. Thread-safe.
+    bool append(const Record &record);
+
+private:
+    std::mutex m_mutex;
+    int m_fd = -1;
+};
+
+} // namespace forumsim
