@@ -2,6 +2,7 @@
 
 #include "automation/PostForm.h"
 #include "browser/WebEngineHost.h"
+#include "browser/WebPage.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
 #include "state/Endpoints.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QPointer>
+#include <QWebEngineSettings>
 
 using namespace tarnvik;
 
@@ -53,6 +55,11 @@ TfrmPreview::TfrmPreview(QWidget *owner)
     ui->browserLayout->addWidget(m_browser->widget());
     connect(m_browser, &BrowserHost::NavigateComplete2, this, &TfrmPreview::WebBrowserNavigateComplete2);
     connect(m_browser, &BrowserHost::DocumentComplete, this, &TfrmPreview::WebBrowserDocumentComplete);
+    // The work page is a local file whose form goes to the forum; the engine
+    // lets a local page send to a web address only when told so, and only
+    // this window's page is told.
+    if (auto *engine = qobject_cast<WebEngineHost *>(m_browser))
+        engine->page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
 
     ui->Label1->hide();
     ui->btnSend->setEnabled(false);
@@ -158,11 +165,9 @@ void TfrmPreview::updateSendPath()
         if (!self || navigation != self->m_navigation || self->SendState != 1)
             return;
         const bool previewPage = postform::publishButton(elements) >= 0;
-        const bool changed = previewPage != self->ui->btnSend->isVisible();
         self->ui->Label1->setVisible(previewPage);
         self->ui->btnSend->setVisible(previewPage);
-        if (changed)
-            Q_EMIT self->sendPathChanged(previewPage);
+        Q_EMIT self->forumPageShown(previewPage);
     });
 }
 

@@ -58,8 +58,9 @@ public:
 Q_SIGNALS:
     // The automatic submission ran (ok) or stopped at a failing step.
     void submitted(bool ok);
-    // The send path ("Beitrag so OK? =>" and "Abschicken") was shown or hidden.
-    void sendPathChanged(bool shown);
+    // A page of the forum is shown after the submission; on its preview page
+    // the send path ("Beitrag so OK? =>" and "Abschicken") is offered.
+    void forumPageShown(bool previewPage);
 
 private:
     void updateSendPath();

@@ -1,46 +1,181 @@
 #include "export/WordConnection.h"
 
-#include <QTimer>
+#include "export/WordOffice.h"
+#include "state/DModul.h"
 
-// This build carries no word-processor binding: the export keeps its HTML
-// file and pictures and says that the word processor is missing.
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QThread>
 
-void CreateWordConnections()
-{
-}
+#include <atomic>
+#include <cmath>
+#include <mutex>
 
-void ReleaseWordConnections()
-{
-}
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
-void DisconnectWord()
-{
-}
-
-QStringList ListOpenDocuments()
-{
-    return {};
-}
+// What both builds share: the options, the document's file name, and the
+// worker thread that keeps the office phase off the UI thread.
 
 namespace tarnvik::word {
-bool isAvailable()
+
+namespace {
+std::mutex optionsMutex;
+OfficeOptions *currentOptions = nullptr; // set on first use; never freed
+
+// The worker of the running office phase; only touched on the UI thread.
+QThread *worker = nullptr;
+std::atomic<bool> busy{false};
+
+bool hasDisplay()
 {
-    return false;
+#ifdef Q_OS_UNIX
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+#endif
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+// Runs `f` on the thread of the application object (the UI thread), or at
+// once when there is none.
+template <typename F>
+void onUiThread(F &&f)
+{
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, std::forward<F>(f), Qt::QueuedConnection);
+    else
+        f();
+}
+
+void joinFinishedWorker()
+{
+    if (worker) {
+        worker->wait();
+        delete worker;
+        worker = nullptr;
+    }
+}
+} // namespace
+
+OfficeOptions OfficeOptions::defaults()
+{
+    OfficeOptions options;
+#ifdef Q_OS_UNIX
+    options.pipeName = QStringLiteral("tarnvik_%1").arg(::getuid());
+#else
+    options.pipeName = QStringLiteral("tarnvik_%1").arg(QString::fromLatin1(qEnvironmentVariable("USERNAME").toUtf8().toHex()));
+#endif
+    options.headless = !hasDisplay();
+    return options;
+}
+
+void setOfficeOptions(const OfficeOptions &options)
+{
+    std::lock_guard lock(optionsMutex);
+    if (!currentOptions)
+        currentOptions = new OfficeOptions(options);
+    else
+        *currentOptions = options;
+}
+
+OfficeOptions officeOptions()
+{
+    std::lock_guard lock(optionsMutex);
+    if (!currentOptions)
+        currentOptions = new OfficeOptions(OfficeOptions::defaults());
+    return *currentOptions;
 }
 
 QString unavailableMessage()
 {
     return QStringLiteral("Die Textverarbeitung (LibreOffice Writer) ist nicht installiert.");
 }
+
+bool isSafeDocumentTitle(const QString &title)
+{
+    bool onlyDotsAndBlanks = true;
+    for (const QChar c : title) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            return false;
+        if (c != QLatin1Char('.') && c != QLatin1Char(' '))
+            onlyDotsAndBlanks = false;
+    }
+    return !onlyDotsAndBlanks; // also refuses the empty title
+}
+
+QString documentFilePath(const QString &folder, const QString &title, int targetIndex)
+{
+    if (targetIndex > 0)
+        return QDir(folder).filePath(QStringLiteral("Temp.doc"));
+    if (!isSafeDocumentTitle(title))
+        return {};
+    return QDir(folder).filePath(title + QStringLiteral(".doc"));
+}
+
+QSize narrowedPictureSize(QSize size)
+{
+    constexpr int limit = 17500;
+    if (size.width() <= limit)
+        return size;
+    return {limit, int(std::lround(double(size.height()) * limit / size.width()))};
+}
+
+void buildDocumentIn(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
+                     bool picturesFound, WordBuildFinished finished, WordBuildStage stage)
+{
+    if (busy.exchange(true)) {
+        WordBuildResult result;
+        result.error = QStringLiteral("Die Textverarbeitung erstellt gerade ein anderes Dokument.");
+        onUiThread([finished = std::move(finished), result] {
+            if (finished)
+                finished(result);
+        });
+        return;
+    }
+    joinFinishedWorker();
+    auto reportStage = [stage = std::move(stage)](const QString &text) {
+        if (stage)
+            onUiThread([stage, text] { stage(text); });
+    };
+    worker = QThread::create([=, finished = std::move(finished)] {
+        const WordBuildResult result =
+            buildDocumentNow(folder, htmlFile, title, targetIndex, picturesFound, reportStage);
+        onUiThread([finished, result] {
+            busy = false;
+            if (finished)
+                finished(result);
+        });
+    });
+    worker->setObjectName(QStringLiteral("Office phase"));
+    worker->start();
+}
+
 } // namespace tarnvik::word
 
-void BuildWordDocument(const QString &, const QString &, int, bool,
-                       std::function<void(const WordBuildResult &)> finished)
+void BuildWordDocument(const QString &htmlFile, const QString &title, int targetIndex, bool picturesFound,
+                       WordBuildFinished finished, WordBuildStage stage)
 {
-    WordBuildResult result;
-    result.error = tarnvik::word::unavailableMessage();
-    QTimer::singleShot(0, [finished = std::move(finished), result] {
-        if (finished)
-            finished(result);
-    });
+    const QString folder = DM ? DM->DokuPath() : QString();
+    if (folder.isEmpty()) {
+        WordBuildResult result;
+        result.error = QStringLiteral("Es ist kein Exportordner eingestellt.");
+        tarnvik::word::onUiThread([finished = std::move(finished), result] {
+            if (finished)
+                finished(result);
+        });
+        return;
+    }
+    tarnvik::word::buildDocumentIn(folder, htmlFile, title, targetIndex, picturesFound, std::move(finished),
+                                   std::move(stage));
+}
+
+void ReleaseWordConnections()
+{
+    // An office phase still running finishes first: its links go with it.
+    tarnvik::word::joinFinishedWorker();
+    tarnvik::word::detail::releaseConnections();
 }

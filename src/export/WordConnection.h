@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -8,16 +9,23 @@
 // The word-processor half of the thread export: the connections to the
 // office, the list of its open documents for the title dialog, and the
 // building of the export's document from its HTML work file.
+//
+// The office is LibreOffice Writer, reached through UNO on a pipe of the
+// program's own (see OfficeOptions). The program talks only to the office it
+// reaches there: one it started itself, or one a user started with the same
+// --accept argument.
 
 // The connections live from the main window's first showing to the end of
-// the program; releasing them never closes the word processor.
+// the program; releasing them never closes the word processor. Release waits
+// for an office phase that is still running.
 void CreateWordConnections();
 void ReleaseWordConnections();
 // Releases the document link, then the application link.
 void DisconnectWord();
 
 // Names of the documents open in the office the program reaches, in their
-// opening order; empty when none runs (never starts one).
+// opening order; empty when none runs (never starts one). Quick: one attempt
+// to connect, a few milliseconds when no office listens.
 QStringList ListOpenDocuments();
 
 namespace tarnvik::word {
@@ -25,6 +33,41 @@ namespace tarnvik::word {
 bool isAvailable();
 // The German message for a build without it.
 QString unavailableMessage();
+
+// How the program reaches and starts its office. The defaults suit the
+// program on a desktop; tests and benchmarks set a headless office with a
+// profile of its own before the first office call.
+struct OfficeOptions {
+    // Pipe the office accepts connections on ("tarnvik_" and the user id).
+    QString pipeName;
+    // Empty: the user's own LibreOffice profile. Otherwise a folder for a
+    // profile of its own (made by the office on its first start).
+    QString profileFolder;
+    // Start the office without windows. Default: only when there is no
+    // display to show it on.
+    bool headless = false;
+    // The office program; empty: soffice in the office's program folder.
+    QString program;
+    // How long "running or new" waits for a started office to answer.
+    int startTimeoutMs = 30000;
+
+    static OfficeOptions defaults();
+};
+// Thread-safe; takes effect for the next connection.
+void setOfficeOptions(const OfficeOptions &options);
+OfficeOptions officeOptions();
+
+// Whether `title` may name a document in the export folder: not empty, no
+// path separator, no control character, not only dots and blanks.
+bool isSafeDocumentTitle(const QString &title);
+// The file the office phase writes: `folder` + `title` + ".doc" for a new
+// document (target 0), `folder` + "Temp.doc" for an insertion into an open
+// document. Empty when the title may not name a file.
+QString documentFilePath(const QString &folder, const QString &title, int targetIndex);
+
+// A picture's size in the document (1/100 mm): one wider than 17.5 cm is
+// narrowed to 17.5 cm with its height in proportion; others keep theirs.
+QSize narrowedPictureSize(QSize size);
 } // namespace tarnvik::word
 
 // Outcome of the office phase.
@@ -34,10 +77,28 @@ struct WordBuildResult {
     QString error;        // for the status note; the office phase shows no box
 };
 
+using WordBuildFinished = std::function<void(const WordBuildResult &)>;
+// Called on the UI thread with a short German text when the office phase
+// moves on to its next stage ("Dokument wird formatiert…").
+using WordBuildStage = std::function<void(const QString &)>;
+
 // The office phase of the export: opens `htmlFile` as a text document,
 // formats it, saves it under the export folder as `title` + ".doc" (target
-// 0) or as "Temp.doc" inserted at the end of open document `targetIndex`,
-// and shows the office. Returns at once; the office work runs off the UI
-// thread and `finished` is called on the UI thread when it is over.
+// 0) or as "Temp.doc" inserted at the end of open document `targetIndex`
+// (1-based, as ListOpenDocuments lists them), and shows the office. Returns
+// at once; the office work runs off the UI thread and `finished` is called
+// on the UI thread when it is over. One office phase at a time: a second
+// call while one runs finishes at once with an error.
 void BuildWordDocument(const QString &htmlFile, const QString &title, int targetIndex, bool picturesFound,
-                       std::function<void(const WordBuildResult &)> finished);
+                       WordBuildFinished finished, WordBuildStage stage = {});
+
+namespace tarnvik::word {
+// BuildWordDocument with the export folder given instead of the data
+// module's DokuPath.
+void buildDocumentIn(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
+                     bool picturesFound, WordBuildFinished finished, WordBuildStage stage = {});
+// The same office phase on the calling thread, for tools and benchmarks;
+// never call it from the UI thread of the program.
+WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile, const QString &title,
+                                 int targetIndex, bool picturesFound, const WordBuildStage &stage = {});
+} // namespace tarnvik::word

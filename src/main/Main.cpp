@@ -3,6 +3,7 @@
 #include "browser/BrowserHost.h"
 #include "browser/WebEngineHost.h"
 #include "editor/Edit.h"
+#include "export/ThreadExport.h"
 #include "export/WordConnection.h"
 #include "main/Dialogs.h"
 #include "main/Icons.h"
@@ -173,7 +174,20 @@ void TfrmMain::actNewThreadExecute()
 
 void TfrmMain::actExportWordExecute()
 {
-    tarnvik::showNotYetAvailable(this);
+    // One export at a time: the page processing may enable the action again
+    // while one runs.
+    if (m_export || !DM)
+        return;
+    tarnvik::ThreadExport::Setup setup;
+    setup.pageTitle = titleCaption();
+    setup.wholeThread = DM->NumberAfterHash();
+    setup.pageAddress = QUrl(DM->CurrentUrl());
+    setup.picturesFolder = DM->PicturesPath();
+    setup.workFolder = DM->WorkPath();
+    m_export = new tarnvik::ThreadExport(this, m_browser, setup);
+    connect(m_export, &tarnvik::ThreadExport::statusMessage, m_statusLabel, &QLabel::setText);
+    connect(m_export, &tarnvik::ThreadExport::finished, m_export, &QObject::deleteLater);
+    m_export->start();
 }
 
 void TfrmMain::actSettingsExecute()

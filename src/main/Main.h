@@ -1,7 +1,10 @@
 #pragma once
 
+#include "export/ThreadExport.h"
+
 #include <QDeadlineTimer>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -48,6 +51,8 @@ public:
 
     // Finished pages whose title scan is still waiting for the page text.
     bool titleScanPending() const { return m_pendingTitleScans > 0; }
+    // The export under way, if any.
+    tarnvik::ThreadExport *runningExport() const { return m_export; }
 
 Q_SIGNALS:
     // The page processing of a finished document is complete (title included).
@@ -72,4 +77,5 @@ private:
     int m_pendingTitleScans = 0;
     // Until it expires, a lost maximised state is restored (see event()).
     QDeadlineTimer m_remaximize;
+    QPointer<tarnvik::ThreadExport> m_export;
 };

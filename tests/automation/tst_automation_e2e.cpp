@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -85,21 +86,18 @@ class TestAutomationE2E : public QObject
         editor.show();
         editor.activateWindow();
         [&] { QVERIFY(QTest::qWaitForWindowActive(&editor)); }();
-        editor.findChild<QLineEdit *>(QStringLiteral("EBetreff"))->setText(subject);
+        if (!subject.isEmpty())
+            editor.findChild<QLineEdit *>(QStringLiteral("EBetreff"))->setText(subject);
         editor.SetBodyText(body);
 
         QString answer;
         const auto watch = onNextModalOf<TfrmPreview>([&](TfrmPreview *window) {
             // The work page goes by; the forum's answer stays.
-            BrowserHost *host = window->WebBrowser();
-            (void)QTest::qWaitFor(
-                [host] {
-                    const QString title = host->DocumentTitle();
-                    return !title.isEmpty() && !title.startsWith(QStringLiteral("Beitrag wird"));
-                },
-                20000);
-            (void)QTest::qWaitFor([window] { return window->controls()->btnSend->isVisible(); }, 3000);
-            *sendPath = window->controls()->btnSend->isVisible();
+            QSignalSpy shown(window, &TfrmPreview::forumPageShown);
+            if (!shown.wait(30000))
+            { window->close(); return; }
+            *sendPath = shown.first().first().toBool();
+            QCOMPARE(window->controls()->btnSend->isVisible(), *sendPath);
             answer = bodyOf(window->WebBrowser());
             if (publish && *sendPath) {
                 QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
@@ -204,7 +202,7 @@ private Q_SLOTS:
             QSignalSpy filled(window, &TfrmPicUpload::uploadFormFilled);
             QSignalSpy pictures(window, &TfrmPicUpload::pictureTaken);
             if (!filled.wait(20000))
-                return window->close();
+            { window->close(); return; }
             auto *host = static_cast<WebEngineHost *>(window->WebBrowser());
             // The file field opens its chooser only on a user's click.
             QVariantList centre;

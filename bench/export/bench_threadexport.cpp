@@ -1,0 +1,218 @@
+// Prints the cost of the thread export: the extraction of a 1000-message
+// whole-thread page against loading that page, and the export of a thread
+// with many pictures from a picture server that answers each one late,
+// against its slowest single picture and against fetching one at a time.
+#include "browser/WebEngineHost.h"
+#include "common/ForumSim.h"
+#include "export/ExportText.h"
+#include "export/PictureDownloader.h"
+#include "export/ThreadExport.h"
+#include "state/Endpoints.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 120000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
+
+struct Page {
+    double loadMs = 0;
+    double serialiseMs = 0;
+    QString body;
+};
+
+// Loads `url` in `host` and serialises its body, timing both.
+Page loadPage(WebEngineHost &host, const QString &url)
+{
+    Page page;
+    bool complete = false;
+    const auto connection = QObject::connect(&host, &BrowserHost::DocumentComplete, [&](const QString &address) {
+        if (address == url)
+            complete = true;
+    });
+    QElapsedTimer t;
+    t.start();
+    host.Navigate(url);
+    waitFor([&] { return complete; });
+    page.loadMs = t.nsecsElapsed() / 1e6;
+    QObject::disconnect(connection);
+    bool done = false;
+    t.restart();
+    host.requestBodyOuterHtml([&](const QString &body) {
+        page.body = body;
+        done = true;
+    });
+    waitFor([&] { return done; });
+    page.serialiseMs = t.nsecsElapsed() / 1e6;
+    return page;
+}
+
+QString threadTitle(const QString &body)
+{
+    // The title strip's caption of a whole thread: the text of its title line.
+    const QString marker = QStringLiteral("<P align=center><BIG><BIG><STRONG>");
+    const qsizetype at = body.indexOf(marker);
+    const qsizetype end = body.indexOf(QStringLiteral("</STRONG>"), at);
+    return at < 0 || end < 0 ? QString() : body.mid(at + marker.size(), end - at - marker.size());
+}
+
+void extractionBench(QWidget &holder, const ForumSim &sim, int rounds)
+{
+    const QString url = sim.baseUrl().toString(QUrl::StripTrailingSlash) + sim.largeThreadPath();
+    std::vector<double> loads, serialising, extracting;
+    qsizetype lines = 0, pictures = 0, characters = 0;
+    for (int i = 0; i < rounds; ++i) {
+        WebEngineHost host(&holder);
+        host.widget()->resize(1000, 700);
+        const Page page = loadPage(host, url);
+        loads.push_back(page.loadMs);
+        serialising.push_back(page.serialiseMs);
+
+        QElapsedTimer t;
+        t.start();
+        tarnvik::PictureState state;
+        state.title = QStringLiteral("Kleiderschrank");
+        state.picturesFolder = QStringLiteral("/tmp/Doku/Pictures/");
+        state.pageAddress = QUrl(url);
+        const QStringList source = tarnvik::SplitBodyLines(page.body);
+        const tarnvik::Extraction result = tarnvik::ExtractThread(source, threadTitle(page.body), true, state);
+        const QByteArray bytes = tarnvik::EncodeWorkFile(result.lines);
+        extracting.push_back(t.nsecsElapsed() / 1e6);
+        if (result.end != tarnvik::ExtractionEnd::Complete)
+            std::printf("  extraction did not complete (%d)\n", int(result.end));
+        lines = result.lines.size();
+        pictures = state.downloads.size();
+        characters = page.body.size();
+        Q_UNUSED(bytes);
+    }
+    const double load = median(loads), serialise = median(serialising), extract = median(extracting);
+    std::printf("1000-message whole-thread page (median of %d; %lld characters -> %lld lines, %lld pictures)\n",
+                rounds, static_cast<long long>(characters), static_cast<long long>(lines),
+                static_cast<long long>(pictures));
+    std::printf("  page load                       %8.1f ms\n", load);
+    std::printf("  extraction (split, cut, encode) %8.1f ms  ratio %.3f (target <= 0.1)\n", extract, extract / load);
+    std::printf("  serialising the whole body      %8.1f ms  ratio %.3f\n", serialise, serialise / load);
+    std::printf("  both, what F6 waits for         %8.1f ms  ratio %.3f\n\n", serialise + extract,
+                (serialise + extract) / load);
+}
+
+void downloadBench(QWidget &holder, const ForumSim &sim, int delayMs)
+{
+    const QString url = sim.baseUrl().toString(QUrl::StripTrailingSlash) + sim.largeThreadPath();
+    WebEngineHost host(&holder);
+    const Page page = loadPage(host, url);
+    QTemporaryDir dir;
+
+    // The whole export, as F6 runs it after the title dialog.
+    tarnvik::ThreadExport::Setup setup;
+    setup.pageTitle = threadTitle(page.body);
+    setup.wholeThread = true;
+    setup.pageAddress = QUrl(url);
+    setup.picturesFolder = dir.filePath(QStringLiteral("Pictures/"));
+    setup.workFolder = dir.path() + QLatin1Char('/');
+    tarnvik::ThreadExport run(nullptr, &host, setup);
+    bool finished = false;
+    int total = 0;
+    QObject::connect(&run, &tarnvik::ThreadExport::finished, [&] { finished = true; });
+    QElapsedTimer t;
+    t.start();
+    run.startWith(QStringLiteral("Kleiderschrank"), 0);
+    waitFor([&] { return finished; });
+    const double parallelMs = t.nsecsElapsed() / 1e6;
+    total = run.downloader()->total();
+
+    // The same pictures one after the other, as the old program fetched them.
+    tarnvik::PictureState state;
+    state.title = QStringLiteral("Einzeln");
+    state.picturesFolder = setup.picturesFolder;
+    state.pageAddress = setup.pageAddress;
+    tarnvik::ExtractThread(tarnvik::SplitBodyLines(page.body), setup.pageTitle, true, state);
+    tarnvik::PictureDownloader sequential;
+    tarnvik::PictureDownloader::Limits oneAtATime;
+    oneAtATime.parallel = 1;
+    sequential.setLimits(oneAtATime);
+    std::vector<double> single;
+    QElapsedTimer each;
+    bool done = false;
+    QObject::connect(&sequential, &tarnvik::PictureDownloader::progress, [&] {
+        single.push_back(each.nsecsElapsed() / 1e6);
+        each.restart();
+    });
+    QObject::connect(&sequential, &tarnvik::PictureDownloader::finished, [&] { done = true; });
+    t.restart();
+    each.start();
+    sequential.start(state.downloads);
+    waitFor([&] { return done; }, 600000);
+    const double sequentialMs = t.nsecsElapsed() / 1e6;
+    const double slowest = single.empty() ? 0 : *std::max_element(single.begin(), single.end());
+    const int connections = tarnvik::PictureDownloader::Limits().parallel;
+    const double floorForConnections = std::ceil(double(total) / connections) * slowest;
+
+    std::printf("export of a %lld-message thread with %d pictures, each answered after %d ms\n",
+                static_cast<long long>(tarnvik::SplitBodyLines(page.body)
+                                           .filter(QStringLiteral("<P align=center><STRONG><BIG>"))
+                                           .size()),
+                total, delayMs);
+    std::printf("  export, pictures in parallel    %8.1f ms  (%d missing)\n", parallelMs, run.missingPictures());
+    std::printf("  slowest single picture          %8.1f ms  ratio %.2f (target <= 1.3)\n", slowest,
+                parallelMs / slowest);
+    std::printf("  floor with %d connections a host %7.1f ms  ratio %.2f\n", connections, floorForConnections,
+                parallelMs / floorForConnections);
+    std::printf("  one picture at a time            %7.1f ms  ratio %.2f\n", sequentialMs, sequentialMs / slowest);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    WebEngineHost::prepareProcess();
+    QApplication app(argc, argv);
+    QWidget holder;
+    holder.resize(1000, 700);
+    holder.show();
+
+    ForumSim sim;
+    if (!sim.start({QStringLiteral("--large-thread"), QStringLiteral("1000")})) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    tarnvik::setEndpoints({sim.host(), sim.host(), QStringLiteral("holzwerkerforum")});
+    {
+        // The first WebEngine start pays for the engine itself.
+        WebEngineHost warmUp(&holder);
+        loadPage(warmUp, QStringLiteral("about:blank"));
+    }
+    extractionBench(holder, sim, 5);
+
+    // The large thread shows a picture in every tenth message: 500 messages, 50 pictures.
+    const int delay = 100;
+    if (!sim.start({QStringLiteral("--large-thread"), QStringLiteral("500"), QStringLiteral("--picture-delay"),
+                    QString::number(delay)})) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    tarnvik::setEndpoints({sim.host(), sim.host(), QStringLiteral("holzwerkerforum")});
+    downloadBench(holder, sim, delay);
+    return 0;
+}

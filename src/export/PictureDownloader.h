@@ -1,0 +1,81 @@
+#pragma once
+
+#include "export/ExportText.h"
+
+#include <QHash>
+#include <QNetworkAccessManager>
+#include <QObject>
+
+#include <deque>
+#include <memory>
+
+class QNetworkReply;
+class QSaveFile;
+class QTimer;
+
+namespace tarnvik {
+
+// Fetches the pictures of an export, a few at a time, each into a temporary
+// file beside its target that replaces the target only once it is complete.
+// A picture that cannot be fetched (no http/https address, a server error,
+// too big, too slow) leaves no file of its name behind, so that the document
+// shows it as missing instead of an older picture of the same name.
+class PictureDownloader : public QObject
+{
+    Q_OBJECT
+public:
+    struct Limits {
+        qint64 maxBytes = 20 * 1024 * 1024;       // one picture
+        qint64 maxTotalBytes = 512 * 1024 * 1024; // all pictures of one export
+        int timeoutMs = 60000;                    // one picture, from its start
+        int stallMs = 20000;                      // no data arriving
+        int parallel = 6;                         // the most connections a host gets at once
+    };
+
+    explicit PictureDownloader(QObject *parent = nullptr);
+    ~PictureDownloader() override;
+
+    void setLimits(const Limits &limits) { m_limits = limits; }
+
+    // Starts fetching; returns at once. `finished` follows the last one, also
+    // for an empty list (on the next turn of the event loop).
+    void start(const QList<PictureDownload> &downloads);
+    // Stops every transfer; their temporary files are removed, the pictures
+    // fetched completely before stay. No `finished` follows.
+    void cancel();
+
+    bool isRunning() const { return m_running; }
+    int total() const { return m_total; }
+    int done() const { return m_done; }
+    int failed() const { return m_failed; }
+    // The files whose picture could not be fetched, in page order of failing.
+    const QStringList &failedFiles() const { return m_failedFiles; }
+
+Q_SIGNALS:
+    void progress(int done, int total);
+    void finished();
+
+private:
+    struct Transfer;
+    void startMore();
+    void startOne(const PictureDownload &download);
+    void onReadyRead(QNetworkReply *reply);
+    bool consume(QNetworkReply *reply, Transfer &transfer);
+    void onMetaData(QNetworkReply *reply);
+    void onFinished(QNetworkReply *reply);
+    void fail(QNetworkReply *reply);
+    void countDone(const QString &file, bool ok);
+
+    QNetworkAccessManager m_manager;
+    Limits m_limits;
+    std::deque<PictureDownload> m_queue;
+    QHash<QNetworkReply *, std::shared_ptr<Transfer>> m_active;
+    QStringList m_failedFiles;
+    qint64 m_totalBytes = 0;
+    int m_total = 0;
+    int m_done = 0;
+    int m_failed = 0;
+    bool m_running = false;
+};
+
+} // namespace tarnvik

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "export/ExportText.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+class BrowserHost;
+struct WordBuildResult;
+class TfrmExportProgress;
+class QTimer;
+class QWidget;
+
+namespace tarnvik {
+
+class PictureDownloader;
+
+// One export of the thread shown: the title dialog, the page's text from
+// the browser, the messages cut out with their pictures pointed at local
+// copies, the pictures fetched in parallel, the work file, and the word
+// processor's part. It runs on the event loop: the window stays responsive,
+// a progress dialog shows where it takes longer than a moment and can
+// cancel it up to the word processor's part.
+class ThreadExport : public QObject
+{
+    Q_OBJECT
+public:
+    // The page shown and the program's folders, taken when the export starts.
+    struct Setup {
+        QString pageTitle;      // caption of the title strip
+        bool wholeThread = false;
+        QUrl pageAddress;
+        QString picturesFolder; // ends in a separator
+        QString workFolder;     // ends in a separator; "Temp.html" goes there
+    };
+
+    enum class Phase { Idle, ReadingPage, Downloading, Office, Done };
+
+    ThreadExport(QWidget *owner, BrowserHost *browser, const Setup &setup);
+    ~ThreadExport() override;
+
+    // Asks for the title; false when the user cancelled it (then nothing
+    // else happens and `finished` follows).
+    bool start();
+    // Starts with a title and target chosen already.
+    void startWith(const QString &title, int targetIndex);
+    // Stops the export before the word processor's part.
+    void cancel();
+
+    Phase phase() const { return m_phase; }
+    QString workFile() const;
+    TfrmExportProgress *progressDialog() const;
+    PictureDownloader *downloader() const { return m_downloader; }
+    // Pictures that could not be fetched, once the downloads are over.
+    int missingPictures() const { return m_missing; }
+
+    // How long the export waits before it shows its progress.
+    static constexpr int kProgressDelayMs = 400;
+    // A page text longer than this is not exported.
+    static constexpr qsizetype kMaxPageChars = 64 * 1024 * 1024;
+    // Pictures beyond this many are pointed at local names but not fetched.
+    static constexpr int kMaxPictures = 2000;
+
+Q_SIGNALS:
+    // A line for the status bar.
+    void statusMessage(const QString &text);
+    // The extraction is done and the downloads start (or the work file is next).
+    void downloadsStarted(int count);
+    // The work file is written; the word processor's part comes next.
+    void workFileWritten(const QString &file);
+    // The export is over, whatever its outcome; the object may then go.
+    void finished();
+
+private:
+    void onPageText(const QString &body);
+    void onDownloadsFinished();
+    void writeWorkFileAndBuild();
+    void onDocumentBuilt(const WordBuildResult &result);
+    void showProgress();
+    void updateProgressText();
+    void updateCursor();
+    void end(const QString &status);
+    QString missingNote() const;
+
+    QPointer<QWidget> m_owner;
+    QPointer<BrowserHost> m_browser;
+    Setup m_setup;
+    QString m_title;
+    int m_targetIndex = 0;
+    Phase m_phase = Phase::Idle;
+    Extraction m_extraction;
+    PictureState m_pictures;
+    PictureDownloader *m_downloader = nullptr;
+    QPointer<TfrmExportProgress> m_progress;
+    QTimer *m_progressTimer = nullptr;
+    bool m_cursorSet = false;
+    int m_missing = 0;
+};
+
+} // namespace tarnvik

@@ -1,0 +1,343 @@
+// The thread export's text work without a window: the title proposal, the
+// picture functions, safe file names, the extraction of a page's lines and
+// the bytes of the work file.
+#include "common/ForumSim.h"
+#include "export/ExportText.h"
+#include "export/FileNames.h"
+#include "export/PictureDownloader.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tarnvik;
+
+namespace {
+const QString kFolder = QStringLiteral("/tmp/Doku/Pictures/");
+
+// Whether `file` lies directly in `folder`.
+bool directlyIn(const QString &file, const QString &folder)
+{
+    return QFileInfo(QDir::cleanPath(file)).absolutePath() == QDir::cleanPath(folder);
+}
+
+// The work file's text read back as the office does: references decoded.
+QString decodeReferences(const QByteArray &bytes)
+{
+    QString text = QString::fromLatin1(bytes);
+    static const QRegularExpression reference(QStringLiteral("&#(\\d+);"));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = reference.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        out += QStringView(text).mid(last, m.capturedStart() - last);
+        const char32_t code = m.captured(1).toUInt();
+        out += QString::fromUcs4(&code, 1);
+        last = m.capturedEnd();
+    }
+    return out + text.mid(last);
+}
+
+// A whole-thread page as the browser serialises it: two messages, the first
+// with a picture in its last text line and one in the line after it.
+QStringList threadPage()
+{
+    return {
+        QStringLiteral("<HTML>"),
+        QStringLiteral("<BODY bgcolor=#FFFFF4>"),
+        QStringLiteral("<P align=center><BIG><BIG><STRONG>Hobelbank</STRONG></BIG></BIG></P>"),
+        QStringLiteral("<P align=center>2 Beiträge</P>"),
+        QStringLiteral("<HR>"),
+        QStringLiteral("<P align=center><STRONG><BIG>Hobelbank</BIG></STRONG></P>"),
+        QStringLiteral("<BLOCKQUOTE>"),
+        QStringLiteral("<P><FONT face=Arial>Buche<BR>"),
+        QStringLiteral("<IMG src=\"http://p/Bilder/B1.jpg\"></FONT></P></BLOCKQUOTE>"),
+        QStringLiteral("<P><IMG src=\"/Bilder/B2.jpg?size=2\"></P>"),
+        QStringLiteral("<HR>"),
+        QStringLiteral("<P align=center><STRONG><BIG>Re: Hobelbank</BIG></STRONG></P>"),
+        QStringLiteral("<BLOCKQUOTE>"),
+        QStringLiteral("<P><FONT face=Arial>Danke</FONT></P></BLOCKQUOTE>"),
+        QStringLiteral("<P><A href=x>Einzelansicht</A></P>"),
+        QStringLiteral("<P align=center><A href=/>Zurück zum Index</A></P>"),
+        QStringLiteral("</BODY>"),
+    };
+}
+
+QStringList singlePage()
+{
+    return {
+        QStringLiteral("<BODY bgcolor=#FFFFF4>"),
+        QStringLiteral("<P align=center><BIG><BIG><STRONG>Säge &amp; Hobel</STRONG></BIG></BIG></P>"),
+        QStringLiteral("<P align=center><EM>Geschrieben von A</EM></P>"),
+        QStringLiteral("<P><FONT face=Arial>Text<BR>"),
+        QStringLiteral("<IMG src=B3.png> <IMG src='http://p/x.gif'></FONT></P>"),
+        QStringLiteral("<HR>"),
+        QStringLiteral("<P><STRONG>Beiträge in diesem Thread:</STRONG></P>"),
+        QStringLiteral("<UL>"),
+    };
+}
+
+PictureState pictureState(const QString &title = QStringLiteral("Hobelbank"))
+{
+    PictureState state;
+    state.title = title;
+    state.picturesFolder = kFolder;
+    state.pageAddress = QUrl(QStringLiteral("http://forum.test/cgi-bin/forum/webbbs_config.pl/read/7"));
+    return state;
+}
+
+QString local(const QString &name)
+{
+    return PictureSource(kFolder + name);
+}
+} // namespace
+
+class TestThreadExport : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void titleProposal_data()
+    {
+        QTest::addColumn<QString>("pageTitle");
+        QTest::addColumn<QString>("proposal");
+        QTest::newRow("answer") << "Re: Hobelbank (neu): Frage, bitte" << "Hobelbank";
+        QTest::newRow("with picture") << "Leimholz: Buche, Eiche *MIT BILD*" << "Leimholz  Buche  Eiche";
+        QTest::newRow("Re: inside stays") << "Frage zu Re: Hobel" << "Frage zu Re  Hobel";
+        QTest::newRow("only first colon and comma") << "a:b:c,d,e" << "a b:c d,e";
+        QTest::newRow("control characters at the ends") << "\t Hobel \x01" << "Hobel";
+        QTest::newRow("empty") << "" << "";
+    }
+    void titleProposal()
+    {
+        QFETCH(QString, pageTitle);
+        QFETCH(QString, proposal);
+        QCOMPARE(DocTitleProposal(pageTitle), proposal);
+    }
+
+    void refusedKeys()
+    {
+        for (const char *c : {"#", "$", "(", ")", ",", ".", ":"})
+            QVERIFY2(TitleKeyRefused(QString::fromLatin1(c)), c);
+        for (const char *c : {"a", "-", "_", "ä", "", "ab"})
+            QVERIFY2(!TitleKeyRefused(QString::fromUtf8(c)), c);
+    }
+
+    void pictureAddress_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("query dropped") << "<IMG src=\"/Bilder/B123.jpg?size=2\">" << "/Bilder/B123.jpg" << ".jpg";
+        QTest::newRow("lower case tag") << "x <img src=\"http://h/a.png\"> y" << "http://h/a.png" << ".png";
+        QTest::newRow("bare value") << "<IMG src=B5.jpg border=3>" << "B5.jpg" << ".jpg";
+        QTest::newRow("single quotes") << "<IMG src='http://h/b.gif'>" << "http://h/b.gif" << ".gif";
+        QTest::newRow("unclosed quote") << "<IMG src=\"http://h/c.jpg" << "http://h/c.jpg" << ".jpg";
+        QTest::newRow("entities decoded") << "<IMG src=\"/a&amp;b.jpg\">" << "/a&b.jpg" << ".jpg";
+        QTest::newRow("no dot: all of it") << "<IMG src=\"B9\">" << "B9" << "B9";
+        QTest::newRow("text about markup") << "&lt;img src=\"http://h/d.jpg\"&gt;" << "" << "";
+        QTest::newRow("srcset is no picture") << "<IMG srcset=\"a.jpg\">" << "" << "";
+        QTest::newRow("earlier quoted value") << "<A href=\"x.htm\"><IMG src=\"e.jpg\"></A>" << "e.jpg" << ".jpg";
+    }
+    void pictureAddress()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, address);
+        QFETCH(QString, extension);
+        QCOMPARE(ExtractPictureAddress(line), address);
+        QCOMPARE(AddressExtension(address), extension);
+    }
+
+    void replaceQuotedValue_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("two quotes") << "<IMG src=\"a.jpg\" x>" << "<IMG src=\"V\" x>";
+        QTest::newRow("one quote") << "<IMG src=\"a.jpg" << "<IMG src=\"V";
+        QTest::newRow("none") << "<IMG src=a.jpg>" << "<IMG src=a.jpg>";
+        QTest::newRow("first of the line") << "<A href=\"h\"><IMG src=\"p\">" << "<A href=\"V\"><IMG src=\"p\">";
+    }
+    void replaceQuotedValue()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, result);
+        QCOMPARE(ReplaceQuotedValue(line, QStringLiteral("V")), result);
+    }
+
+    // Every picture of a line gets its own file and counter; the picture's
+    // own address is replaced, not an earlier quoted value.
+    void localizeEveryPictureOfALine()
+    {
+        PictureState state = pictureState();
+        state.counter = 3;
+        QString line = QStringLiteral("<A href=\"x.htm\"><IMG src=\"/Bilder/B1.jpg?s=2\"></A> <IMG src=b.PNG> "
+                                      "<IMG src='file:///etc/passwd'>");
+        QVERIFY(LocalizePicture(line, state));
+        QCOMPARE(line, QStringLiteral("<A href=\"x.htm\"><IMG src=\"%1\"></A> <IMG src=\"%2\"> <IMG src=\"%3\">")
+                           .arg(local("Hobelbank_03.jpg"), local("Hobelbank_04.PNG"), local("Hobelbank_05")));
+        QCOMPARE(state.counter, 6);
+        QVERIFY(state.picturesFound);
+        QCOMPARE(state.downloads.size(), 3);
+        QCOMPARE(state.downloads[0].address, QUrl(QStringLiteral("http://forum.test/Bilder/B1.jpg")));
+        QCOMPARE(state.downloads[1].address,
+                 QUrl(QStringLiteral("http://forum.test/cgi-bin/forum/webbbs_config.pl/read/b.PNG")));
+        QVERIFY(state.downloads[2].address.isEmpty()); // only http and https are fetched
+
+        QString plain = QStringLiteral("<P>kein Bild</P>");
+        QVERIFY(!LocalizePicture(plain, state));
+        QCOMPARE(state.counter, 6);
+        QCOMPARE(PictureFileName(QStringLiteral("Hobelbank"), 100, QStringLiteral("x.jpeg")),
+                 QStringLiteral("Hobelbank_100.jpeg"));
+    }
+
+    void hostileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QStringList names{
+            "../../etc/passwd", "..\\..\\Windows\\win.ini", ".", "..", "...", "/", "", "   ", "CON", "con.txt",
+            "LPT9", "COM\u00b9", "NUL.jpg", "a:b*c?d\"e<f>g|h", "Hobel\x01" "bank\x7f", "name. . .", "a/../b",
+            "C:\\x", "\\\\server\\share", ".bashrc", "Hobel\nbank", QString(300, QLatin1Char('x')),
+            QString(150, QChar(0xe4)), QStringLiteral("\U0001F600").repeated(60), QString(QChar(0xd800)) + "abc",
+            "%2e%2e%2f", "\u202egpj.exe", " lead and trail . "};
+        for (qsizetype i = 0; i < names.size(); ++i)
+            QTest::addRow("%d %s", int(i), names[i].left(16).toUtf8().toPercentEncoding().constData()) << names[i];
+    }
+    // Whatever comes in, the name stays one plain file in its folder.
+    void hostileNames()
+    {
+        QFETCH(QString, name);
+        const QString safe = toValidFileName(name);
+        QVERIFY(!safe.isEmpty());
+        QCOMPARE(toValidFileName(safe), safe);
+        QVERIFY(safe.toUtf8().size() <= kMaxFileNameBytes);
+        QVERIFY(!safe.startsWith(QLatin1Char('.')) && !safe.endsWith(QLatin1Char('.')) && !safe.endsWith(QLatin1Char(' ')));
+        for (const QChar c : safe)
+            QVERIFY(c.unicode() >= 0x20 && !QStringLiteral("\\/:*?\"<>|").contains(c));
+        QVERIFY(directlyIn(kFolder + safe, kFolder));
+        QVERIFY(directlyIn(kFolder + PictureFileName(name, 1, name), kFolder));
+
+        // The same for a picture's address in a page line, with the title as given.
+        PictureState state = pictureState(name);
+        QString line = QStringLiteral("<IMG src=\"%1\">").arg(name.toHtmlEscaped());
+        LocalizePicture(line, state);
+        for (const PictureDownload &d : std::as_const(state.downloads))
+            QVERIFY2(directlyIn(d.file, kFolder), qPrintable(d.file));
+    }
+
+    void fileNameDetails()
+    {
+        QCOMPARE(toValidFileName(QStringLiteral("../../etc/passwd")), QStringLiteral("_._.._etc_passwd"));
+        QCOMPARE(toValidFileName(QStringLiteral("con.txt")), QStringLiteral("_con.txt"));
+        QCOMPARE(toValidFileName(QStringLiteral("..")), QStringLiteral("_"));
+        QCOMPARE(toValidFileName(QStringLiteral("\U0001F600").repeated(60)).size(), 100); // 50 whole characters
+        QCOMPARE(validExtension(QStringLiteral(".jpg")), QStringLiteral(".jpg"));
+        for (const char *bad : {".j/pg", ".verylong", ".", "jpg", ".jp g", ".jpg#x"})
+            QVERIFY2(validExtension(QString::fromLatin1(bad)).isEmpty(), bad);
+    }
+
+    void extraction_data()
+    {
+        QTest::addColumn<bool>("whole");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("cut"); // lines taken from the end of the page
+        QTest::addColumn<int>("end");
+        QTest::newRow("whole thread") << true << "Hobelbank" << 0 << int(ExtractionEnd::Complete);
+        QTest::newRow("no end marker") << true << "Hobelbank" << 2 << int(ExtractionEnd::NoEndMarker);
+        QTest::newRow("ends after a text") << true << "Hobelbank" << 3 << int(ExtractionEnd::NoEndMarker);
+        QTest::newRow("title is the last line") << true << "Hobelbank" << 14 << int(ExtractionEnd::NoEndMarker);
+        QTest::newRow("no title line") << true << "Drechselbank" << 0 << int(ExtractionEnd::NoTitleLine);
+        QTest::newRow("empty title") << true << "" << 0 << int(ExtractionEnd::NoTitleLine);
+        QTest::newRow("no body") << true << "Hobelbank" << 16 << int(ExtractionEnd::NoBody);
+        QTest::newRow("single message") << false << "Säge & Hobel" << 0 << int(ExtractionEnd::Complete);
+        QTest::newRow("single without end") << false << "Säge & Hobel" << 2 << int(ExtractionEnd::NoEndMarker);
+    }
+    void extraction()
+    {
+        QFETCH(bool, whole);
+        QFETCH(QString, title);
+        QFETCH(int, cut);
+        QFETCH(int, end);
+        QStringList page = whole ? threadPage() : singlePage();
+        page.resize(page.size() - cut);
+        PictureState state = pictureState();
+        const Extraction result = ExtractThread(page, title, whole, state);
+        QCOMPARE(int(result.end), end);
+        if (result.end != ExtractionEnd::Complete) {
+            QVERIFY(result.lines.isEmpty());
+            QVERIFY(!ExtractionFailureText(result.end, whole).isEmpty());
+            return;
+        }
+        QStringList expected;
+        if (whole) {
+            const QStringList p = threadPage();
+            // Headings and texts; the line after a text only for its picture; two empty lines each.
+            expected << p[1] << p[2] << p[5] << p[6] << p[7]
+                     << QStringLiteral("<IMG src=\"%1\"></FONT></P></BLOCKQUOTE>").arg(local("Hobelbank_01.jpg"))
+                     << QStringLiteral("<P><IMG src=\"%1\"></P>").arg(local("Hobelbank_02.jpg")) << "" << ""
+                     << p[11] << p[12] << p[13] << "" << "";
+        } else {
+            const QStringList p = singlePage();
+            expected << p[0] << p[1] << p[2] << p[3]
+                     << QStringLiteral("<IMG src=\"%1\"> <IMG src=\"%2\"></FONT></P>")
+                            .arg(local("Hobelbank_01.png"), local("Hobelbank_02.gif"))
+                     << p[5];
+        }
+        expected << QStringLiteral("</BODY></HTML>");
+        QCOMPARE(result.lines, expected);
+        QCOMPARE(state.downloads.size(), 2);
+        QCOMPARE(state.downloads[whole ? 1 : 0].address.host(), QStringLiteral("forum.test"));
+    }
+
+    void splitLines()
+    {
+        QCOMPARE(SplitBodyLines(QStringLiteral("a\r\nb\nc\rd\r\n")), QStringList({"a", "b", "c", "d", ""}));
+    }
+
+    // ASCII only, CR LF after every line, and every character comes back.
+    void workFileBytes()
+    {
+        const QStringList lines{QStringLiteral("<BODY>"), QStringLiteral("Grüße, Maß: 5 € \U0001F600 \u0100"),
+                                QString(), QStringLiteral("</BODY></HTML>")};
+        const QByteArray bytes = EncodeWorkFile(lines);
+        QVERIFY(bytes.startsWith("<BODY>\r\nGr&#252;&#223;e, Ma&#223;: 5 &#8364; &#128512; &#256;\r\n\r\n"));
+        QVERIFY(bytes.endsWith("</BODY></HTML>\r\n"));
+        for (const char c : bytes)
+            QVERIFY(uchar(c) < 0x80);
+        QCOMPARE(decodeReferences(bytes), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+        QCOMPARE(EncodeWorkFile({QString(QChar(0xdc00))}), QByteArray("&#65533;\r\n"));
+    }
+
+    // Only a whole, successful answer within the size cap becomes a file;
+    // a failure also removes an older file of that name.
+    void downloadsKeepOnlyWholeAnswers()
+    {
+        ForumSim sim;
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QLatin1Char('/');
+        const auto job = [&](const QString &path, const QString &name) {
+            return PictureDownload{path.isEmpty() ? QUrl() : sim.url(path), folder + name};
+        };
+        QFile stale(folder + QStringLiteral("missing.jpg"));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
+        stale.close();
+
+        PictureDownloader downloader;
+        PictureDownloader::Limits limits;
+        limits.maxBytes = 2000;
+        downloader.setLimits(limits);
+        QSignalSpy finished(&downloader, &PictureDownloader::finished);
+        downloader.start({job(QStringLiteral("/"), QStringLiteral("small.jpg")),
+                          job(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"), QStringLiteral("big.jpg")),
+                          job(QStringLiteral("/Bilder/gibtsnicht.jpg"), QStringLiteral("missing.jpg")),
+                          job(QString(), QStringLiteral("ftp.jpg"))});
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(downloader.done(), 4);
+        QCOMPARE(downloader.failed(), 3);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("small.jpg")});
+        QVERIFY(QFileInfo(folder + QStringLiteral("small.jpg")).size() > 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestThreadExport)
+#include "tst_threadexport.moc"

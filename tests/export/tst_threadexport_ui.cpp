@@ -1,0 +1,225 @@
+// The export's windows and its run from the main window, with a fake
+// browser host: the title dialog, the progress dialog, F6 to the work file.
+#include "common/FakeBrowserHost.h"
+#include "common/ModalHelper.h"
+#include "common/TestSettings.h"
+#include "export/ExportProgress.h"
+#include "export/ExportText.h"
+#include "export/Title.h"
+#include "main/Main.h"
+#include "state/DModul.h"
+#include "state/Endpoints.h"
+#include "ui_Main.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString kSingle = QStringLiteral("http://forum.test/cgi-bin/forum/webbbs_config.pl/read/1002");
+
+// With TARNVIK_SCREENSHOT_DIR set, keeps a picture of the window for a look.
+void keepScreenshot(QWidget *window, const QString &name)
+{
+    const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+}
+
+template<typename T>
+T *child(QWidget *dialog, const char *name)
+{
+    T *widget = dialog->findChild<T *>(QLatin1String(name));
+    if (!widget)
+        qFatal("no control %s", name);
+    return widget;
+}
+
+bool showActive(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+} // namespace
+
+class TestThreadExportUi : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<TfrmMain> m_main;
+    FakeBrowserHost *m_host = nullptr;
+
+    QString workFile() const { return DM->WorkPath() + QStringLiteral("Temp.html"); }
+
+    // Runs F6 with the title dialog answered by `answer`.
+    std::shared_ptr<ModalWatch> pressF6(std::function<void(TfrmDocTitle *)> answer)
+    {
+        m_main->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_main.get()))
+            qWarning("main window not active");
+        auto watch = onNextModalOf<TfrmDocTitle>(std::move(answer));
+        QTest::keyClick(m_main.get(), Qt::Key_F6);
+        return watch;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        tarnvik::setEndpoints({QStringLiteral("forum.test"), QStringLiteral("bilder.test"), QStringLiteral("wort")});
+        m_main = std::make_unique<TfrmMain>([this](QWidget *parent) {
+            m_host = new FakeBrowserHost(parent);
+            return m_host;
+        });
+        m_dm = std::make_unique<TDM>(
+            TDMEnvironment::inFolder(freshSettingsFile(m_dir, 3), m_dir.path(), m_dir.path()));
+        DM = m_dm.get();
+        QVERIFY(showActive(m_main.get()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_main.reset();
+        m_dm.reset();
+        DM = nullptr;
+    }
+
+    void titleDialogWithoutOpenDocuments()
+    {
+        TfrmDocTitle dialog(nullptr, QStringLiteral("Re: Hobelbank (neu): Frage, bitte"), {});
+        QVERIFY(showActive(&dialog));
+        auto *title = child<QLineEdit>(&dialog, "ETitle");
+        auto *ok = child<QPushButton>(&dialog, "btnOK");
+        QCOMPARE(title->text(), QStringLiteral("Hobelbank"));
+        QVERIFY(child<QListWidget>(&dialog, "lbDocs")->isHidden());
+        keepScreenshot(&dialog, QStringLiteral("title-without-list.png"));
+
+        // Typed refused characters change nothing; others are taken.
+        title->setFocus();
+        title->end(false);
+        QTest::keyClicks(title, QStringLiteral(".:#$(),-2"));
+        QCOMPARE(title->text(), QStringLiteral("Hobelbank-2"));
+        title->selectAll();
+        QTest::keyClick(title, Qt::Key_Delete);
+        QVERIFY(!ok->isEnabled());
+        QTest::keyClicks(title, QStringLiteral("Werkbank"));
+        QVERIFY(ok->isEnabled());
+        QTest::keyClick(title, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Title(), QStringLiteral("Werkbank"));
+        QCOMPARE(dialog.TargetIndex(), 0);
+        // An empty proposal starts with "OK" disabled.
+        TfrmDocTitle empty(nullptr, QStringLiteral("(nur Klammer)"), {});
+        QVERIFY(!child<QPushButton>(&empty, "btnOK")->isEnabled());
+    }
+
+    void titleDialogWithOpenDocuments()
+    {
+        TfrmDocTitle bare(nullptr, QStringLiteral("Hobelbank"), {});
+        TfrmDocTitle dialog(nullptr, QStringLiteral("Hobelbank"), {QStringLiteral("Werkstatt.doc"), QStringLiteral("Notizen.odt")});
+        QVERIFY(showActive(&dialog));
+        QVERIFY(dialog.height() > bare.height());
+        auto *list = child<QListWidget>(&dialog, "lbDocs");
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Neues Dokument"));
+        QCOMPARE(list->currentRow(), 0);
+        keepScreenshot(&dialog, QStringLiteral("title-with-list.png"));
+
+        // Another document greys the title; it still names the pictures.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+        QVERIFY(!child<QLineEdit>(&dialog, "ETitle")->isEnabled());
+        QCOMPARE(dialog.TargetIndex(), 2);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Up);
+        QVERIFY(child<QLineEdit>(&dialog, "ETitle")->isEnabled());
+        QCOMPARE(dialog.TargetIndex(), 0);
+    }
+
+    void askDocTitleGivesAnEmptyTitleOnCancel()
+    {
+        QString title = QStringLiteral("Hobelbank");
+        int target = -1;
+        auto watch = onNextModalOf<TfrmDocTitle>([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Escape); });
+        AskDocTitle(nullptr, title, target, {QStringLiteral("A.doc")});
+        QVERIFY(watch->acted);
+        QVERIFY(title.isEmpty());
+        QCOMPARE(target, 0);
+    }
+
+    void progressDialogCancelsOnlyWhileItMay()
+    {
+        TfrmExportProgress progress(nullptr);
+        QSignalSpy cancelled(&progress, &TfrmExportProgress::cancelRequested);
+        progress.setProgress(QStringLiteral("Bilder werden geladen: 3 von 12"), 3, 12);
+        QVERIFY(showActive(&progress));
+        keepScreenshot(&progress, QStringLiteral("progress.png"));
+        QTest::keyClick(&progress, Qt::Key_Escape);
+        QCOMPARE(cancelled.size(), 1);
+        progress.setCancellable(false);
+        progress.setProgress(QStringLiteral("Dokument wird erstellt…"));
+        QTest::keyClick(&progress, Qt::Key_Escape);
+        progress.close();
+        QCOMPARE(cancelled.size(), 1);
+        QVERIFY(progress.isVisible());
+    }
+
+    // F6 on a single message: one export even when F6 comes again while it
+    // waits for the page; the work file in ASCII with CR LF; the status
+    // says where it is.
+    void exportFromTheMainWindow()
+    {
+        QFile::remove(workFile());
+        m_host->title = QStringLiteral("Re: Hobelbank");
+        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
+                                      "<P>Grüße <IMG src=\"ftp://x/y.jpg\"></P>\r\n<P>in diesem Thread</P>");
+        m_host->deferBody = true;
+        m_host->complete(kSingle);
+        QVERIFY(m_main->controls()->actExportWord->isEnabled());
+        m_host->pendingBody.clear();
+
+        auto watch = pressF6([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Return); });
+        QTRY_VERIFY(m_main->runningExport() && m_host->pendingBody.size() == 1);
+        QVERIFY(watch->acted);
+        QTest::keyClick(m_main.get(), Qt::Key_F6);
+        QTest::qWait(100);
+        QCOMPARE(m_host->pendingBody.size(), 1);
+        m_host->releaseBodies();
+        QTRY_VERIFY(!m_main->runningExport());
+
+        QFile file(workFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString picture = tarnvik::PictureSource(DM->PicturesPath() + QStringLiteral("Hobelbank_01.jpg"));
+        QCOMPARE(file.readAll(), QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
+                                               "<P>Gr&#252;&#223;e <IMG src=\"%1\"></P>\r\n</BODY></HTML>\r\n")
+                                     .arg(picture)
+                                     .toLatin1());
+        QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
+        QVERIFY(m_main->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
+        // Without a word processor a message says so as well.
+        QTRY_VERIFY(m_main->findChild<QMessageBox *>());
+        m_main->findChild<QMessageBox *>()->close();
+    }
+
+    void aPageWithoutItsMarkersSaysSo()
+    {
+        QFile::remove(workFile());
+        m_host->deferBody = false;
+        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>Text</P>");
+        m_host->complete(kSingle);
+        auto watch = pressF6([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Return); });
+        QTRY_VERIFY(watch->acted && !m_main->runningExport());
+        QCOMPARE(m_main->statusText(),
+                 tarnvik::ExtractionFailureText(tarnvik::ExtractionEnd::NoEndMarker, false));
+        QVERIFY(!QFile::exists(workFile()));
+    }
+};
+
+QTEST_MAIN(TestThreadExportUi)
+#include "tst_threadexport_ui.moc"
