@@ -1,5 +1,6 @@
 #include "browser/WebEngineHost.h"
 
+#include "browser/EngineSetup.h"
 #include "browser/WebPage.h"
 
 #include <QCoreApplication>
@@ -129,11 +130,9 @@ void WebEngineHost::setHangThreshold(int milliseconds)
 
 void WebEngineHost::prepareProcess()
 {
-#ifdef Q_OS_UNIX
-    // Chromium's sandbox refuses to run for the superuser.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
+    // Chromium's sandbox refuses to run for the superuser; everyone else
+    // keeps it.
+    tarnvik::engine::applySandboxDecision();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 

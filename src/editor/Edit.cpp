@@ -8,6 +8,7 @@
 #include "editor/PicID.h"
 #include "editor/PictureChoice.h"
 #include "editor/PostFile.h"
+#include "main/Icons.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
@@ -176,8 +177,7 @@ void TfrmEdit::setupToolBars()
         {ui->actBigText, icoBig},      {ui->actCenter, icoCenter},  {ui->actCode, icoCode},
     };
     for (const Command &command : commands) {
-        if (DM)
-            command.action->setIcon(DM->icon(command.icon));
+        command.action->setIcon(TarnvikIcons::icon(command.icon));
         // The function keys work wherever the focus is in this window.
         command.action->setShortcutContext(Qt::WindowShortcut);
     }

@@ -6,6 +6,7 @@
 #include "export/ThreadExport.h"
 #include "export/WordConnection.h"
 #include "main/Dialogs.h"
+#include "main/Icons.h"
 #include "main/PageProcessing.h"
 #include "periphery/Info.h"
 #include "state/DModul.h"
@@ -16,7 +17,10 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlatformSurfaceEvent>
 #include <QPointer>
+#include <QTimer>
+#include <QWebEngineView>
 #include <QToolButton>
 
 namespace {
@@ -39,6 +43,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     ui->udPage->setRange(1, 500);
     ui->udPage->setPosition(1);
     ui->udPage->setBuddy(ui->EPage);
+    applyIcons();
 
     for (QAction *action : ui->ToolBar1->actions()) {
         if (QWidget *button = ui->ToolBar1->widgetForAction(action)) {
@@ -69,6 +74,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     connect(ui->actSettings, &QAction::triggered, this, &TfrmMain::actSettingsExecute);
     connect(ui->actInfo, &QAction::triggered, this, &TfrmMain::actInfoExecute);
     connect(ui->actEnde, &QAction::triggered, this, &TfrmMain::actEndeExecute);
+    addHistoryActions();
 
     // Key preview: the window sees each key before the focused control,
     // the browser included.
@@ -99,16 +105,38 @@ void TfrmMain::setTitleCaption(const QString &caption)
 
 void TfrmMain::applyIcons()
 {
-    if (!DM)
-        return;
-    ui->actHandwerkzeug->setIcon(DM->icon(icoHammer));
-    ui->actAllgemeinHolz->setIcon(DM->icon(icoPowertool));
-    ui->actAnswerThread->setIcon(DM->icon(icoAnswer));
-    ui->actNewThread->setIcon(DM->icon(icoNewThread));
-    ui->actExportWord->setIcon(DM->icon(icoWord));
-    ui->actSettings->setIcon(DM->icon(icoSettings));
-    ui->actInfo->setIcon(DM->icon(icoInfo));
-    ui->actEnde->setIcon(DM->icon(icoDoor));
+    ui->actHandwerkzeug->setIcon(TarnvikIcons::icon(icoHammer));
+    ui->actAllgemeinHolz->setIcon(TarnvikIcons::icon(icoPowertool));
+    ui->actAnswerThread->setIcon(TarnvikIcons::icon(icoAnswer));
+    ui->actNewThread->setIcon(TarnvikIcons::icon(icoNewThread));
+    ui->actExportWord->setIcon(TarnvikIcons::icon(icoWord));
+    ui->actSettings->setIcon(TarnvikIcons::icon(icoSettings));
+    ui->actInfo->setIcon(TarnvikIcons::icon(icoInfo));
+    ui->actEnde->setIcon(TarnvikIcons::icon(icoDoor));
+}
+
+void TfrmMain::addHistoryActions()
+{
+    // Alt+Left and Alt+Right (and the keyboard's own keys) go back and
+    // forward, as in a desktop browser; the page leaves these keys to the
+    // window. The mouse's side buttons the view handles itself.
+    auto *host = qobject_cast<WebEngineHost *>(m_browser);
+    QWebEngineView *view = host ? host->view() : nullptr;
+    const auto add = [this](const QString &caption, QKeySequence::StandardKey keys, auto go) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QStringLiteral("act") + caption);
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, go);
+        addAction(action);
+    };
+    add(QStringLiteral("Zurück"), QKeySequence::Back, [view] {
+        if (view)
+            view->back();
+    });
+    add(QStringLiteral("Vorwärts"), QKeySequence::Forward, [view] {
+        if (view)
+            view->forward();
+    });
 }
 
 void TfrmMain::OpenForumPage(QString address)
@@ -183,7 +211,6 @@ void TfrmMain::actEndeExecute()
 
 void TfrmMain::FormShow()
 {
-    applyIcons();
     CreateWordConnections();
     if (!DM)
         return;
@@ -255,6 +282,24 @@ bool TfrmMain::event(QEvent *event)
             FormShow();
         }
         break;
+    case QEvent::PlatformSurface:
+        // The engine's view makes Qt re-create the native window once after
+        // the first showing, and the new one comes up in its normal size: a
+        // window that was maximised then is maximised again.
+        if (static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()
+                == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed
+            && isVisible() && isMaximized()) {
+            m_remaximize.setRemainingTime(3000);
+        }
+        break;
+    case QEvent::WindowStateChange: {
+        const bool result = QMainWindow::event(event);
+        if (!m_remaximize.hasExpired() && !isMaximized() && !isMinimized()) {
+            m_remaximize = QDeadlineTimer();
+            QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
+        }
+        return result;
+    }
     case QEvent::WindowActivate: {
         const bool result = QMainWindow::event(event);
         // Let the activation finish before a modal dialog takes over.

@@ -2,6 +2,7 @@
 
 #include "export/ThreadExport.h"
 
+#include <QDeadlineTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -63,6 +64,7 @@ protected:
 
 private:
     void applyIcons();
+    void addHistoryActions();
     void setTitleCaption(const QString &caption);
     void injectControlM(QObject *receiver);
 
@@ -73,5 +75,7 @@ private:
     bool m_inSettings = false;
     quint64 m_pageGeneration = 0;
     int m_pendingTitleScans = 0;
+    // Until it expires, a lost maximised state is restored (see event()).
+    QDeadlineTimer m_remaximize;
     QPointer<tarnvik::ThreadExport> m_export;
 };

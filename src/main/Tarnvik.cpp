@@ -1,3 +1,4 @@
+#include "browser/EngineSetup.h"
 #include "browser/WebEngineHost.h"
 #include "main/Dialogs.h"
 #include "main/Main.h"
@@ -6,9 +7,7 @@
 #include "state/DModul.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
+#include <QIcon>
 
 
 int main(int argc, char *argv[])
@@ -17,11 +16,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(QStringLiteral("Tarnvik"));
-    // The program speaks German, and so do Qt's own dialogs and buttons.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARNVIK_APP_ID));
+    QApplication::setWindowIcon(
+        QIcon(QStringLiteral(":/icons/app/" TARNVIK_APP_ID ".svg")));
+    // The program speaks German, and so do Qt's dialogs and the engine's
+    // menus and error pages.
+    tarnvik::engine::setUpGerman(app);
     tarnvik::registerZbmFormat();
     tarnvik::installStandardErrorReport();
 

@@ -9,11 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QPainter>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QSvgRenderer>
 
 TDM *DM = nullptr;
 
@@ -163,44 +160,6 @@ QString shortened(const QString &text)
     return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("…");
 }
 
-QImage renderSvg(const QString &path, int size)
-{
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QSvgRenderer renderer(path);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (renderer.isValid()) {
-        renderer.render(&painter, QRectF(0, 0, size, size));
-    } else {
-        // A missing drawing must not leave a button blank: a plain tile with
-        // the name's first letter stands in.
-        painter.setPen(QColor(0x3a, 0x3a, 0x3a));
-        painter.setBrush(QColor(0xd2, 0xa5, 0x6c));
-        painter.drawRoundedRect(QRectF(1.5, 1.5, size - 3, size - 3), 3, 3);
-        QFont font = painter.font();
-        font.setPixelSize(size * 2 / 3);
-        font.setBold(true);
-        painter.setFont(font);
-        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QFileInfo(path).baseName().left(1));
-    }
-    painter.end();
-    return image.convertToFormat(QImage::Format_RGBA8888);
-}
-
-QImage greyed(const QImage &source)
-{
-    QImage image = source.convertToFormat(QImage::Format_RGBA8888);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = QColor::fromRgba(image.pixel(x, y));
-            const int grey = 128 + qGray(c.rgb()) / 3;
-            image.setPixelColor(x, y, QColor(grey, grey, grey, c.alpha() * 45 / 100));
-        }
-    }
-    return image;
-}
-
 } // namespace
 
 namespace tarnvik {
@@ -242,7 +201,6 @@ TDMEnvironment TDMEnvironment::inFolder(const QString &settingsFile, const QStri
 TDM::TDM(TDMEnvironment environment, QObject *parent)
     : QObject(parent), m_env(std::move(environment))
 {
-    loadIcons();
     DataModuleCreate();
 }
 
@@ -521,49 +479,4 @@ void TDM::ClassifyUrl(const QString &address)
     }
     m_NumberAfterHash = cls.numberAfterHash;
     m_ThreadNumber = cls.threadNumber;
-}
-
-QStringList TDM::iconNames()
-{
-    return {QStringLiteral("Powertool"), QStringLiteral("Hammer"), QStringLiteral("Settings"), QStringLiteral("Answer"),
-            QStringLiteral("NewThread"), QStringLiteral("Door"), QStringLiteral("Bold"), QStringLiteral("Italic"),
-            QStringLiteral("Center"), QStringLiteral("Code"), QStringLiteral("Big"), QStringLiteral("Red"),
-            QStringLiteral("Preview"), QStringLiteral("Liste"), QStringLiteral("Door"), QStringLiteral("Picture"),
-            QStringLiteral("Word"), QStringLiteral("Info"), QStringLiteral("Open"), QStringLiteral("Save"),
-            QStringLiteral("Link"), QStringLiteral("Hoch"), QStringLiteral("Tief")};
-}
-
-QStringList TDM::iconNames16()
-{
-    return {QStringLiteral("OpenFolder"), QStringLiteral("Hoch"), QStringLiteral("Tief"),
-            QStringLiteral("Center"), QStringLiteral("Big"), QStringLiteral("Code")};
-}
-
-void TDM::loadIcons()
-{
-    for (const QString &name : iconNames()) {
-        const QImage image = renderSvg(QStringLiteral(":/icons/24/%1.svg").arg(name), 24);
-        const QPixmap enabled = QPixmap::fromImage(image);
-        const QPixmap disabled = QPixmap::fromImage(greyed(image));
-        PngImageCollection << enabled;
-        PngImageListDis << disabled;
-        QIcon icon(enabled);
-        icon.addPixmap(disabled, QIcon::Disabled);
-        PngImageList << icon;
-    }
-    for (const QString &name : iconNames16()) {
-        const QPixmap pixmap = QPixmap::fromImage(renderSvg(QStringLiteral(":/icons/16/%1.svg").arg(name), 16));
-        PngImageCollection16 << pixmap;
-        PngImageList16 << QIcon(pixmap);
-    }
-}
-
-QIcon TDM::icon(int index) const
-{
-    return PngImageList.value(index);
-}
-
-QIcon TDM::icon16(int index) const
-{
-    return PngImageList16.value(index);
 }

@@ -5,10 +5,8 @@
 #include "state/SecretStore.h"
 
 #include <QHash>
-#include <QIcon>
 #include <QList>
 #include <QObject>
-#include <QPixmap>
 #include <QSet>
 #include <QStringList>
 
@@ -36,38 +34,10 @@ struct TDMEnvironment {
                                    const QString &documentsFolder);
 };
 
-// Indexes into the shared icon lists.
-enum TarnvikIcon : int {
-    icoPowertool = 0,
-    icoHammer,
-    icoSettings,
-    icoAnswer,
-    icoNewThread,
-    icoDoor,
-    icoBold,
-    icoItalic,
-    icoCenter,
-    icoCode,
-    icoBig,
-    icoRed,
-    icoPreview,
-    icoListe,
-    icoDoor2,
-    icoPicture,
-    icoWord,
-    icoInfo,
-    icoOpen,
-    icoSave,
-    icoLink,
-    icoHoch,
-    icoTief,
-};
-enum TarnvikIcon16 : int { ico16OpenFolder = 0, ico16Hoch, ico16Tief, ico16Center, ico16Big, ico16Code };
-
-
-// The data module: the one holder of the user's settings, the page state and
-// the shared icons. Settings change only through the setters; the change
-// flags decide what is written back when the module is destroyed.
+// The data module: the one holder of the user's settings and the page state
+// (the shared icons live with the windows, in main/Icons.h). Settings change
+// only through the setters; the change flags decide what is written back when
+// the module is destroyed.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -119,22 +89,9 @@ public:
     // missing); the settings dialog hands its values over only then.
     bool OpenSettingsStore() const;
 
-    // Shared icons: 24 x 24 in enabled and greyed look, and 16 x 16.
-    QList<QPixmap> PngImageCollection;
-    QList<QPixmap> PngImageListDis;
-    QList<QIcon> PngImageList; // each icon carries its greyed look for the disabled state
-    QList<QPixmap> PngImageCollection16;
-    QList<QIcon> PngImageList16;
-    QIcon icon(int index) const;
-    QIcon icon16(int index) const;
-
-    static QStringList iconNames();
-    static QStringList iconNames16();
-
 private:
     void DataModuleCreate();
     void DataModuleDestroy();
-    void loadIcons();
     void setText(QString &field, const QString &value, const QString &name);
     bool assignDokuPath(const QString &path);
     void loadPasswort(QSettings *settings, bool storedInSettings);

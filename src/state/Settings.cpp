@@ -1,5 +1,6 @@
 #include "state/Settings.h"
 
+#include "main/Icons.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
 #include "ui_Settings.h"
@@ -71,8 +72,7 @@ TfrmSettings::TfrmSettings(QWidget *parent)
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(342, 359);
     move(239, 191);
-    if (DM)
-        ui->sbDokuPath->setIcon(DM->icon16(ico16OpenFolder));
+    ui->sbDokuPath->setIcon(TarnvikIcons::icon16(ico16OpenFolder));
     connect(ui->sbDokuPath, &QToolButton::clicked, this, &TfrmSettings::sbDokuPathClick);
     m_noticeGeometry = ui->lblNotice->geometry();
     showKeychainLine(false);

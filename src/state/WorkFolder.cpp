@@ -23,7 +23,11 @@ bool canWriteIn(const QString &folder)
 
 QString workFolder(const QString &programFolder)
 {
-    if (canWriteIn(programFolder))
+    // An installed copy (its data in <prefix>/share/tarnvik beside
+    // <prefix>/bin) never writes into bin/, not even when it runs as root.
+    const bool installed = QFileInfo(withTrailingSeparator(programFolder)
+                                     + QStringLiteral("../share/tarnvik/Response.html")).isFile();
+    if (!installed && canWriteIn(programFolder))
         return withTrailingSeparator(programFolder);
     const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!perUser.isEmpty() && QDir().mkpath(perUser))

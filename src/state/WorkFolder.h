@@ -8,7 +8,9 @@
 namespace tarnvik {
 
 // The folder for work files ("Temp.html", drafts): `programFolder` when the
-// program may write there, else the per-user data folder (made if missing).
+// program may write there and is not an installed copy (one whose data lies
+// in "<prefix>/share/tarnvik/"), else the per-user data folder
+// ("~/.local/share/Tarnvik", made if missing).
 // Ends in the platform's separator. Empty only when neither can be used.
 QString workFolder(const QString &programFolder);
 

@@ -1,10 +1,12 @@
 // The editor window driven as the user drives it: keys, toolbar actions,
 // menus, its dialogs, files and drafts. Only the file dialogs' answers are
 // put in by the test.
+#include "common/ModalHelper.h"
 #include "editor/BodyText.h"
 #include "editor/Edit.h"
 #include "editor/Markup.h"
 #include "editor/PostFile.h"
+#include "main/Icons.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
@@ -34,25 +36,6 @@ const QString kPictureHost = QStringLiteral("bilder.test");
 QString picturePath(const QString &number)
 {
     return QStringLiteral("http://%1/Bilder/B%2.jpg").arg(kPictureHost, number);
-}
-
-// Runs `act` on the next modal window other than `except` that opens.
-void onNextModal(std::function<void(QWidget *)> act, QWidget *except = nullptr)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, except] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal == except || !modal->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        modal->activateWindow();
-        if (!QTest::qWaitForWindowActive(modal))
-            qWarning("modal window not active");
-        act(modal);
-    });
-    timer->start();
 }
 
 QStringList captions(const QList<QAction *> &actions)
@@ -284,9 +267,9 @@ void TestEditor::commands()
     if (!hint.isEmpty())
         QCOMPARE(act->toolTip(), hint);
     QCOMPARE(act->shortcut(), QKeySequence(key));
-    const QImage expected = DM->PngImageCollection.at(icon).toImage();
+    const QImage expected = TarnvikIcons::image(icon).toImage();
     QCOMPARE(act->icon().pixmap(24).toImage().convertToFormat(expected.format()), expected);
-    const QImage greyed = DM->PngImageListDis.at(icon).toImage();
+    const QImage greyed = TarnvikIcons::disabledImage(icon).toImage();
     QCOMPARE(act->icon().pixmap(24, QIcon::Disabled).toImage().convertToFormat(greyed.format()), greyed);
 }
 
@@ -463,13 +446,14 @@ void TestEditor::linkCommand()
     e->SetBodyText(QStringLiteral("Siehe Werkstatt!"));
     e->SetSelection(6, 9);
     QString label;
-    onNextModal([&label](QWidget *dialog) {
+    auto watch = onNextModal([&label](QWidget *dialog) {
         label = dialog->findChild<QLineEdit *>(QStringLiteral("EName"))->text();
         auto *url = dialog->findChild<QLineEdit *>(QStringLiteral("EURL"));
         QTest::keyClicks(url, QStringLiteral("holz.de"));
         QTest::keyClick(url, Qt::Key_Return);
     });
     QTest::keyClick(memo(e.get()), Qt::Key_F6);
+    QVERIFY(watch->acted);
     QCOMPARE(label, QStringLiteral("Werkstatt"));
     const QString link = markup::linkMarkup(QStringLiteral("http://www.holz.de"), QStringLiteral("Werkstatt"));
     QCOMPARE(e->BodyText(), QStringLiteral("Siehe ") + link + QStringLiteral("!"));
@@ -478,8 +462,9 @@ void TestEditor::linkCommand()
     // Cancelled: body and selection as they were.
     e->SetSelection(0, 5);
     const QString before = e->BodyText();
-    onNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    watch = onNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     action(e.get(), "actLink")->trigger();
+    QVERIFY(watch->acted);
     QCOMPARE(e->BodyText(), before);
     QCOMPARE(e->SelStart(), 0);
     QCOMPARE(e->SelLength(), 5);
@@ -492,29 +477,32 @@ void TestEditor::pictureCommand()
     e->SetBodyText(QStringLiteral("Text\r\nMehr"));
     e->SetSelection(1);
     const auto typeNumber = [](const QString &number) {
-        onNextModal([number](QWidget *dialog) {
+        return onNextModal([number](QWidget *dialog) {
             auto *id = dialog->findChild<QLineEdit *>(QStringLiteral("EID"));
             QTest::mouseClick(id, Qt::LeftButton);
             QTest::keyClicks(id, number);
             QTest::keyClick(id, Qt::Key_Return);
         });
     };
-    typeNumber(QStringLiteral("12"));
+    auto watch = typeNumber(QStringLiteral("12"));
     QTest::keyClick(memo(e.get()), Qt::Key_F9);
+    QVERIFY(watch->acted);
     const QString line = markup::pictureLine(picturePath(QStringLiteral("12")), QString());
     QCOMPARE(e->BodyText(), QStringLiteral("Text\r\n") + line + QStringLiteral("\r\nMehr"));
     QCOMPARE(e->SelStart(), 8 + line.size());
     QCOMPARE(e->Subject(), QStringLiteral("Hobelbank [mit Bild]"));
 
-    typeNumber(QStringLiteral("007"));
+    watch = typeNumber(QStringLiteral("007"));
     action(e.get(), "actInsertPic")->trigger();
+    QVERIFY(watch->acted);
     QVERIFY(e->BodyText().endsWith(QStringLiteral("\r\nMehr\r\n")
                                    + markup::pictureLine(picturePath(QStringLiteral("007")), QString())));
     QCOMPARE(e->Subject(), QStringLiteral("Hobelbank [mit Bild]"));
 
     const QString before = e->BodyText();
-    onNextModal([](QWidget *dialog) { dialog->close(); });
+    watch = onNextModal([](QWidget *dialog) { dialog->close(); });
     action(e.get(), "actInsertPic")->trigger();
+    QVERIFY(watch->acted);
     QCOMPARE(e->BodyText(), before);
 
     // An empty subject of a new post gets the marker and so enables preview.
@@ -550,12 +538,12 @@ void TestEditor::pictureMenu()
 
     // The upload window is not there yet: its notice, and the menu unchanged.
     bool noticed = false;
-    onNextModal([&noticed](QWidget *modal) {
+    const auto watch = onNextModal([&noticed](QWidget *modal) {
         noticed = true;
         modal->close();
     }, e.get());
     menu->actions().at(0)->trigger();
-    QVERIFY(noticed);
+    QVERIFY(watch->acted && noticed);
     QCOMPARE(menu->actions().size(), 8);
 
     m_dm.reset();
@@ -654,7 +642,7 @@ void TestEditor::standardFileDialogs()
         QStringList filters;
         QString suffix;
         bool confirms = true;
-        onNextModal([&](QWidget *modal) {
+        const auto watch = onNextModal([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             QVERIFY(dialog);
             filters = dialog->nameFilters();
@@ -663,6 +651,7 @@ void TestEditor::standardFileDialogs()
             dialog->reject();
         }, e.get());
         action(e.get(), command)->trigger();
+        QVERIFY(watch->acted);
         QCOMPARE(filters, QStringList{QStringLiteral("Textdatei [*.txt] (*.txt)")});
         QCOMPARE(suffix, QStringLiteral("txt"));
         if (QByteArray(command) == "actSave")
@@ -848,7 +837,7 @@ void TestEditor::openEditorIsModal()
 {
     QString caption;
     bool stayedOpen = false;
-    onNextModal([&](QWidget *modal) {
+    const auto watch = onNextModal([&](QWidget *modal) {
         auto *editor = qobject_cast<TfrmEdit *>(modal);
         QVERIFY(editor);
         caption = editor->windowTitle();
@@ -857,6 +846,7 @@ void TestEditor::openEditorIsModal()
         editor->findChild<QAction *>(QStringLiteral("actClose"))->trigger();
     });
     OpenEditor(nullptr, false);
+    QVERIFY(watch->acted);
     QCOMPARE(caption, QStringLiteral("Antwort schreiben"));
     QVERIFY(stayedOpen);
 }

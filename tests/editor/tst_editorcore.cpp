@@ -587,5 +587,5 @@ void TestEditorCore::recentPictureEntries()
     QVERIFY(picture::recentPictureCaption(QString(5000, QLatin1Char('9'))).size() < 60);
 }
 
-QTEST_MAIN(TestEditorCore)
+QTEST_GUILESS_MAIN(TestEditorCore)
 #include "tst_editorcore.moc"

@@ -1,4 +1,5 @@
 // The link and picture dialogs, driven with real key and mouse events.
+#include "common/ModalHelper.h"
 #include "editor/Link.h"
 #include "editor/Markup.h"
 #include "editor/PicID.h"
@@ -18,25 +19,6 @@
 using namespace tarnvik;
 
 namespace {
-// Runs `act` on the next modal dialog once it is active.
-void onNextModal(std::function<void(QWidget *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        modal->activateWindow();
-        if (!QTest::qWaitForWindowActive(modal))
-            qWarning("dialog not active");
-        act(modal);
-    });
-    timer->start();
-}
-
 // Without a window manager a shown window is not activated by itself.
 bool showActive(QWidget *window)
 {
@@ -170,7 +152,7 @@ void TestEditorDialogs::askLink()
     QFETCH(int, closeKey);
     QFETCH(bool, ok);
     QFETCH(QString, result);
-    onNextModal([=](QWidget *dialog) {
+    const auto watch = onNextModal([=](QWidget *dialog) {
         QTest::keyClicks(edit(dialog, "EURL"), typedAddress);
         QTest::keyClick(edit(dialog, "EURL"), Qt::Key_Tab);
         QTest::keyClicks(edit(dialog, "EName"), typedLabel);
@@ -181,6 +163,7 @@ void TestEditorDialogs::askLink()
     });
     QString text = label;
     QCOMPARE(AskLink(nullptr, text), ok);
+    QVERIFY(watch->acted);
     QCOMPARE(text, result);
 }
 
@@ -379,7 +362,7 @@ void TestEditorDialogs::askPicture()
     QFETCH(bool, ok);
     QFETCH(QString, address);
     QFETCH(QString, size);
-    onNextModal([=](QWidget *dialog) {
+    const auto watch = onNextModal([=](QWidget *dialog) {
         if (number.isEmpty()) {
             // The focus starts on "Abbrechen": Enter cancels.
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -397,6 +380,7 @@ void TestEditorDialogs::askPicture()
     QString gotAddress = QStringLiteral("alt");
     QString gotSize = QStringLiteral("alt");
     QCOMPARE(AskPicture(nullptr, gotAddress, gotSize), ok);
+    QVERIFY(watch->acted);
     QCOMPARE(gotAddress, address);
     QCOMPARE(gotSize, size);
 }

@@ -14,6 +14,9 @@
 #include <QWebEngineView>
 #include <QtTest>
 
+#include <memory>
+#include <optional>
+
 
 class TestMainE2E : public QObject
 {
@@ -228,16 +231,15 @@ private Q_SLOTS:
         QTest::keyClicks(target, QStringLiteral("Hobel"));
         QTest::keyClick(target, Qt::Key_Return);
         QTest::keyClicks(target, QStringLiteral("bank"));
-        QString value;
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
-                bool done = false;
-                host->requestFormElements(0, [&](const QList<FormElementInfo> &list) {
-                    value = list.value(0).value;
-                    done = true;
+                // The answer may come after this try has given up on it.
+                auto value = std::make_shared<std::optional<QString>>();
+                host->requestFormElements(0, [value](const QList<FormElementInfo> &list) {
+                    *value = list.value(0).value;
                 });
-                QTest::qWaitFor([&] { return done; }, 5000);
-                return value == QStringLiteral("Hobel\nbank");
+                return QTest::qWaitFor([&] { return value->has_value(); }, 5000)
+                    && **value == QStringLiteral("Hobel\nbank");
             }(),
             10000);
     }

@@ -2,6 +2,7 @@
 // temporary settings file; only the folder picker's answer is stubbed.
 #include "common/FakeBrowserHost.h"
 #include "common/MemorySecretStore.h"
+#include "common/ModalHelper.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Settings.h"
@@ -22,28 +23,6 @@
 #include <QtTest>
 
 namespace {
-
-// Runs `act` on the settings dialog as soon as it is the active modal window;
-// gives up after a few seconds so that a dialog that never comes cannot hang
-// the suite.
-void whenShown(std::function<void(TfrmSettings *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    auto deadline = std::make_shared<QDeadlineTimer>(5000);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, deadline] {
-        auto *dialog = qobject_cast<TfrmSettings *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible() && dialog->isActiveWindow()) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        } else if (deadline->hasExpired()) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start();
-}
 
 QList<TfrmSettings *> visibleDialogs()
 {
@@ -122,13 +101,9 @@ class TestSettings : public QObject
     // Opens the dialog the way the main window does and lets `act` close it.
     void runDialog(std::function<void(TfrmSettings *)> act)
     {
-        bool acted = false;
-        whenShown([&](TfrmSettings *dialog) {
-            acted = true;
-            act(dialog);
-        });
+        const auto watch = onNextModalOf<TfrmSettings>(act);
         OpenSettingsDialog(nullptr);
-        QVERIFY2(acted, "the settings dialog did not show");
+        QVERIFY2(watch->acted && !watch->timedOut, "the settings dialog did not show");
     }
 
     // A folder picker that answers `answer` and records how it was asked.

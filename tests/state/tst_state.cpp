@@ -411,5 +411,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestState)
+QTEST_GUILESS_MAIN(TestState)
 #include "tst_state.moc"

@@ -1,0 +1,221 @@
+// The program as a desktop browser: the engine's sandbox decision, German
+// engine texts and Accept-Language, and the back and forward keys, with the
+// real main window against a small local server.
+#include "browser/EngineSetup.h"
+#include "browser/WebEngineHost.h"
+#include "common/TestSettings.h"
+#include "main/Main.h"
+#include "state/DModul.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include <memory>
+
+using tarnvik::engine::decideSandbox;
+
+namespace {
+
+// Serves a titled page for any path and notes each request's
+// Accept-Language.
+class PageServer : public QTcpServer
+{
+public:
+    QStringList acceptLanguages;
+
+    PageServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
+    }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+        socket->setProperty("request", request);
+        if (!request.contains("\r\n\r\n"))
+            return;
+        const QList<QByteArray> lines = request.left(request.indexOf("\r\n\r\n")).split('\n');
+        const QByteArray path = lines.value(0).split(' ').value(1);
+        for (const QByteArray &line : lines) {
+            if (line.toLower().startsWith("accept-language:"))
+                acceptLanguages << QString::fromLatin1(line.mid(16).trimmed());
+        }
+        const QByteArray body = "<html><head><title>Seite " + path + "</title></head><body><p>Seite " + path
+                                + "</p></body></html>";
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n"
+                      "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+};
+
+} // namespace
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    PageServer m_server;
+    std::unique_ptr<TfrmMain> m_main;
+    std::unique_ptr<TDM> m_dm;
+
+    QWebEngineView *view() const { return static_cast<WebEngineHost *>(m_main->WebBrowser())->view(); }
+
+    bool load(const QString &address)
+    {
+        QSignalSpy finished(view(), &QWebEngineView::loadFinished);
+        m_main->WebBrowser()->Navigate(address);
+        return finished.wait(20000);
+    }
+
+    QString pageText()
+    {
+        auto text = std::make_shared<std::optional<QString>>();
+        view()->page()->toPlainText([text](const QString &result) { *text = result; });
+        if (!QTest::qWaitFor([&] { return text->has_value(); }, 10000))
+            return QStringLiteral("<timeout>");
+        return **text;
+    }
+
+    // With TARNVIK_SCREENSHOT_DIR set, keeps a picture of the screen for a look.
+    static void keepScreenshot(const QString &name)
+    {
+        const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        // Section 3: the window opens without loading a page.
+        const QString settings = freshSettingsFile(m_dir, 3);
+        m_main = std::make_unique<TfrmMain>();
+        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(settings, m_dir.path(), m_dir.path()));
+        DM = m_dm.get();
+        m_main->resize(900, 600);
+        m_main->show();
+        // The engine's view has Qt make the native window anew once after
+        // it first shows, which takes the focus away again.
+        QVERIFY(QTest::qWaitFor([this] {
+            m_main->activateWindow();
+            return QTest::qWaitForWindowActive(m_main.get(), 500);
+        }, 10000));
+    }
+
+    void cleanupTestCase()
+    {
+        m_main.reset();
+        m_dm.reset();
+        DM = nullptr;
+    }
+
+    void sandbox_data()
+    {
+        QTest::addColumn<uint>("user");
+        QTest::addColumn<QByteArray>("disable");
+        QTest::addColumn<QByteArray>("flags");
+        QTest::addColumn<bool>("sandboxed");
+        QTest::addColumn<QByteArray>("disableAfter");
+        QTest::addColumn<QByteArray>("flagsAfter");
+        QTest::addColumn<bool>("says");
+        QTest::newRow("user, nothing asked") << 1000u << QByteArray() << QByteArray("--disable-gpu") << true
+                                             << QByteArray() << QByteArray("--disable-gpu") << false;
+        QTest::newRow("user, old environment")
+            << 1000u << QByteArray("1") << QByteArray("--disable-gpu --no-sandbox  --disable-setuid-sandbox --lang=de")
+            << true << QByteArray() << QByteArray("--disable-gpu --lang=de") << true;
+        QTest::newRow("user, variable 0") << 1000u << QByteArray("0") << QByteArray() << true << QByteArray()
+                                          << QByteArray() << false;
+        QTest::newRow("root") << 0u << QByteArray() << QByteArray() << false << QByteArray("1") << QByteArray() << true;
+        QTest::newRow("root keeps its flags") << 0u << QByteArray("1") << QByteArray("--disable-gpu --no-sandbox")
+                                              << false << QByteArray("1") << QByteArray("--disable-gpu --no-sandbox")
+                                              << true;
+    }
+
+    void sandbox()
+    {
+        QFETCH(uint, user);
+        QFETCH(QByteArray, disable);
+        QFETCH(QByteArray, flags);
+        const auto decision = decideSandbox(user, disable, flags);
+        QTEST(decision.sandboxed, "sandboxed");
+        QTEST(decision.disableVariable, "disableAfter");
+        QTEST(decision.chromiumFlags, "flagsAfter");
+        QTEST(!decision.notice.isEmpty(), "says");
+    }
+
+    void asksForGermanPages()
+    {
+        QVERIFY(load(m_server.url(QStringLiteral("/eins"))));
+        QCOMPARE(m_server.acceptLanguages.value(0), QStringLiteral("de-DE,de;q=0.9"));
+    }
+
+    void altLeftAndAltRightGoBackAndForward()
+    {
+        QVERIFY(load(m_server.url(QStringLiteral("/eins"))));
+        QVERIFY(load(m_server.url(QStringLiteral("/zwei"))));
+        QWidget *page = view()->focusProxy();
+        QVERIFY(page);
+        page->setFocus();
+        QTest::keyClick(page, Qt::Key_Left, Qt::AltModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(view()->url().path(), QStringLiteral("/eins"), 10000);
+        QTest::keyClick(page, Qt::Key_Right, Qt::AltModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(view()->url().path(), QStringLiteral("/zwei"), 10000);
+    }
+
+    void errorPageAndContextMenuSpeakGerman()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        load(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+        QTRY_VERIFY_WITH_TIMEOUT(pageText().contains(QStringLiteral("Die Website ist nicht erreichbar")), 10000);
+
+        QStringList captions;
+        QTimer::singleShot(300, this, [&] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (const QAction *action : menu->actions())
+                    captions << action->text();
+                keepScreenshot(QStringLiteral("engine-error-page-menu.png"));
+                menu->close();
+            }
+        });
+        QWidget *page = view()->focusProxy();
+        QTest::mouseClick(page, Qt::RightButton, {}, QPoint(page->width() / 2, page->height() - 40));
+        QTRY_VERIFY_WITH_TIMEOUT(!captions.isEmpty(), 5000);
+        QVERIFY2(captions.contains(QStringLiteral("Zurück")) && captions.contains(QStringLiteral("Neu laden")),
+                 qPrintable(captions.join(QLatin1String(" | "))));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    WebEngineHost::prepareProcess();
+    QApplication app(argc, argv);
+    tarnvik::engine::setUpGerman(app);
+    TestDesktop test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_desktop.moc"

@@ -1,0 +1,270 @@
+// The installed program: `cmake --install` into a temporary prefix, the
+// desktop entry and AppStream data through their validators, the data and
+// work folders of an installed copy, one start from the desktop entry's
+// command under a window manager, and the Debian package.
+#include "state/WorkFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kAppId = QStringLiteral(TARNVIK_APP_ID);
+
+struct Run {
+    int code = -1;
+    QString output;
+};
+
+Run run(const QString &program, const QStringList &arguments, int timeoutMs = 60000,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.output = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
+        return result;
+    }
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromLocal8Bit(process.readAll());
+    return result;
+}
+
+// A virtual display of its own with a window manager, so that the suites
+// that share the test display never see one.
+class DesktopSession
+{
+public:
+    ~DesktopSession()
+    {
+        for (QProcess *process : {&m_wm, &m_display}) {
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
+    }
+
+    bool start()
+    {
+        for (int number = 140; number < 200 && m_name.isEmpty(); ++number) {
+            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+                continue;
+            m_display.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                                                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+            if (QTest::qWaitFor([&] { return QFile::exists(socket) || m_display.state() == QProcess::NotRunning; },
+                                5000)
+                && m_display.state() == QProcess::Running)
+                m_name = QStringLiteral(":%1").arg(number);
+        }
+        if (m_name.isEmpty())
+            return false;
+        m_wm.setProcessEnvironment(environment());
+        m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        // The window manager is there once it answers for itself.
+        return QTest::qWaitFor([this] { return wmctrl({QStringLiteral("-m")}).code == 0; }, 10000);
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_name);
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return env;
+    }
+
+    Run wmctrl(const QStringList &arguments) const
+    {
+        return run(QStringLiteral("wmctrl"), arguments, 10000, environment());
+    }
+
+    // The X window id of the top-level window titled `title`, or empty.
+    QString windowTitled(const QString &title) const
+    {
+        for (const QString &line : wmctrl({QStringLiteral("-l")}).output.split(QLatin1Char('\n'))) {
+            if (line.endsWith(QLatin1Char(' ') + title))
+                return line.section(QLatin1Char(' '), 0, 0);
+        }
+        return {};
+    }
+
+private:
+    QProcess m_display;
+    QProcess m_wm;
+    QString m_name;
+};
+
+} // namespace
+
+class TestInstall : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_prefix;
+    QTemporaryDir m_home;
+
+    QString installed(const QString &path) const { return m_prefix.filePath(path); }
+    QString desktopFile() const { return installed(QStringLiteral("share/applications/%1.desktop").arg(kAppId)); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_prefix.isValid() && m_home.isValid());
+        const Run install = run(QStringLiteral(TARNVIK_CMAKE_COMMAND),
+                                {QStringLiteral("--install"), QStringLiteral(TARNVIK_BINARY_DIR),
+                                 QStringLiteral("--prefix"), m_prefix.path()});
+        QVERIFY2(install.code == 0, qPrintable(install.output));
+    }
+
+    void tree()
+    {
+        for (const QString &program : {QStringLiteral("tarnvik"), QStringLiteral("tarnvik-forumsim")}) {
+            const QFileInfo file(installed(QStringLiteral("bin/") + program));
+            QVERIFY2(file.isFile() && file.isExecutable(), qPrintable(file.filePath()));
+        }
+        for (const QString &data : {QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId),
+                                    QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(kAppId)})
+            QVERIFY2(QFileInfo(installed(data)).size() > 0, qPrintable(data));
+        // The template as built for the configured forum host.
+        QFile built(QStringLiteral(TARNVIK_BINARY_DIR "/src/Response.html"));
+        QFile copy(installed(QStringLiteral("share/tarnvik/Response.html")));
+        QVERIFY(built.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), built.readAll());
+    }
+
+    void validators()
+    {
+        const Run desktop = run(QStringLiteral("desktop-file-validate"), {desktopFile()});
+        QVERIFY2(desktop.code == 0 && desktop.output.trimmed().isEmpty(), qPrintable(desktop.output));
+        const Run appstream =
+            run(QStringLiteral("appstreamcli"),
+                {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                 installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId))});
+        QVERIFY2(appstream.code == 0, qPrintable(appstream.output));
+    }
+
+    // An installed copy reads its template from the shared data folder and
+    // writes its work files into the per-user one, never into bin/.
+    void dataAndWorkFolders()
+    {
+        // As the program names itself, and with the environment it would
+        // see; restored afterwards for the processes the other cases start.
+        QCoreApplication::setApplicationName(QStringLiteral("Tarnvik"));
+        const QProcessEnvironment saved = QProcessEnvironment::systemEnvironment();
+        const auto restore = qScopeGuard([&saved] {
+            for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
+                const QString value = saved.value(QLatin1String(name));
+                if (saved.contains(QLatin1String(name)))
+                    qputenv(name, value.toLocal8Bit());
+                else
+                    qunsetenv(name);
+            }
+        });
+        qputenv("HOME", m_home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral(".local/share")).toLocal8Bit());
+        qputenv("XDG_DATA_DIRS", installed(QStringLiteral("share")).toLocal8Bit());
+        const QString bin = installed(QStringLiteral("bin"));
+        QCOMPARE(QFileInfo(tarnvik::dataFilePath(bin, QStringLiteral("Response.html"))).canonicalFilePath(),
+                 QFileInfo(installed(QStringLiteral("share/tarnvik/Response.html"))).canonicalFilePath());
+        const QString work = tarnvik::workFolder(bin); // made here if missing
+        QCOMPARE(QDir(work).canonicalPath(), QDir(m_home.filePath(QStringLiteral(".local/share/Tarnvik"))).canonicalPath());
+
+        // A copy run from a folder of its own works there.
+        QTemporaryDir portable;
+        QCOMPARE(QDir(tarnvik::workFolder(portable.path())).canonicalPath(), QDir(portable.path()).canonicalPath());
+    }
+
+    // Started with the desktop entry's command, as a menu does: the window
+    // comes up maximised and closes cleanly when the window manager asks.
+    void startsFromTheDesktopEntry()
+    {
+        QSettings entry(desktopFile(), QSettings::IniFormat);
+        const QString exec = entry.value(QStringLiteral("Desktop Entry/Exec")).toString();
+        QCOMPARE(exec, QStringLiteral("tarnvik"));
+
+        DesktopSession session;
+        QVERIFY2(session.start(), "no virtual display with a window manager");
+        const QString config = m_home.filePath(QStringLiteral(".config"));
+        QVERIFY(QDir().mkpath(config));
+        {
+            // A user name, so no settings dialog; section 3, so no page.
+            QSettings settings(config + QStringLiteral("/Tarnvik.conf"), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("Name"), QStringLiteral("Holzwurm"));
+            settings.setValue(QStringLiteral("Forum"), 3);
+        }
+        QProcessEnvironment env = session.environment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), installed(QStringLiteral("share")) + QStringLiteral(":/usr/share"));
+        env.insert(QStringLiteral("PATH"), installed(QStringLiteral("bin")) + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(QStandardPaths::findExecutable(exec, {installed(QStringLiteral("bin"))}), {});
+        QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+
+        QString window;
+        QVERIFY(QTest::qWaitFor([&] { return !(window = session.windowTitled(QStringLiteral("Tarnvik BETA"))).isEmpty(); },
+                                30000));
+        const auto state = [&] {
+            return run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")}, 10000,
+                       session.environment()).output;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(state().contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_VERT"))
+                                     && state().contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_HORZ")),
+                                 10000);
+
+        QCOMPARE(session.wmctrl({QStringLiteral("-c"), QStringLiteral("Tarnvik BETA")}).code, 0);
+        const bool ended = program.waitForFinished(20000);
+        if (!ended)
+            program.kill();
+        const QString output = QString::fromLocal8Bit(program.readAll());
+        QVERIFY2(ended && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, qPrintable(output));
+    }
+
+    void debianPackage()
+    {
+        QTemporaryDir out;
+        const Run cpack = run(QStringLiteral(TARNVIK_CPACK_COMMAND),
+                              {QStringLiteral("--config"), QStringLiteral(TARNVIK_BINARY_DIR "/CPackConfig.cmake"),
+                               QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out.path()},
+                              120000);
+        QVERIFY2(cpack.code == 0, qPrintable(cpack.output));
+        const QStringList debs = QDir(out.path()).entryList({QStringLiteral("tarnvik_*.deb")}, QDir::Files);
+        QCOMPARE(debs.size(), 1);
+        const QString deb = out.filePath(debs.first());
+
+        const QString depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).output;
+        for (const char *package : {"qt6-translations-l10n", "libqt6webengine6-data", "libqt6webenginewidgets6",
+                                    "libqt6svg6", "libcpp-httplib", "libsecret-1-0"})
+            QVERIFY2(depends.contains(QLatin1String(package)), qPrintable(package + (": " + depends)));
+
+        const QString contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).output;
+        for (const QString &path : {QStringLiteral("./usr/bin/tarnvik"), QStringLiteral("./usr/bin/tarnvik-forumsim"),
+                                    QStringLiteral("./usr/share/tarnvik/Response.html"),
+                                    QStringLiteral("./usr/share/applications/%1.desktop").arg(kAppId),
+                                    QStringLiteral("./usr/share/metainfo/%1.metainfo.xml").arg(kAppId),
+                                    QStringLiteral("./usr/share/icons/hicolor/scalable/apps/%1.svg").arg(kAppId)})
+            QVERIFY2(contents.contains(QLatin1Char(' ') + path + QLatin1Char('\n')), qPrintable(path));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_install.moc"
