@@ -68,7 +68,7 @@ public:
                                                      QStringLiteral("-nolisten"), QStringLiteral("tcp")});
             const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
             if (QTest::qWaitFor([&] { return QFile::exists(socket) || m_display.state() == QProcess::NotRunning; },
-                                5000)
+                                15000)
                 && m_display.state() == QProcess::Running)
                 m_name = QStringLiteral(":%1").arg(number);
         }
@@ -77,7 +77,7 @@ public:
         m_wm.setProcessEnvironment(environment());
         m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         // The window manager is there once it answers for itself.
-        return QTest::qWaitFor([this] { return wmctrl({QStringLiteral("-m")}).code == 0; }, 10000);
+        return QTest::qWaitFor([this] { return wmctrl({QStringLiteral("-m")}).code == 0; }, 30000);
     }
 
     QProcessEnvironment environment() const
