@@ -3,6 +3,7 @@
 // submits the same form by script, in the same run.
 #include "automation/Preview.h"
 #include "browser/WebEngineHost.h"
+#include "BenchUtil.h"
 #include "common/ForumSim.h"
 #include "common/ResponseTemplate.h"
 #include "common/TestSettings.h"
@@ -19,21 +20,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
 
 const QString kBody = QStringLiteral("[b]Hobelbank[/b] aus Buche, [i]geölt[/i].\r\n[List]\r\n[*]Leinöl\r\n[*]Wachs\r\n[/List]");
 

@@ -2,6 +2,7 @@
 // a bare Qt WebEngine view loading the same page, and what the processing of
 // a 1000-message whole-thread page costs next to loading it.
 #include "browser/WebEngineHost.h"
+#include "BenchUtil.h"
 #include "common/ForumSim.h"
 #include "main/Main.h"
 #include "main/PageProcessing.h"
@@ -32,21 +33,6 @@ long peakRssKiB()
             return line.mid(6).trimmed().split(' ').first().toLong();
     }
     return -1;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs = 60000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return done();
 }
 
 double bareViewMs(const QUrl &url)

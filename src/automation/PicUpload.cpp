@@ -10,26 +10,11 @@
 
 using namespace tarnvik;
 
-namespace {
-BrowserFactory &browserFactory()
-{
-    static BrowserFactory factory;
-    return factory;
-}
-} // namespace
-
 bool OpenPictureUpload(QWidget *owner, bool uploadMode)
 {
     TfrmPicUpload window(owner, uploadMode);
     window.exec();
     return window.PictureTaken;
-}
-
-BrowserFactory TfrmPicUpload::setBrowserFactory(BrowserFactory factory)
-{
-    BrowserFactory previous = std::move(browserFactory());
-    browserFactory() = std::move(factory);
-    return previous;
 }
 
 TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
@@ -40,8 +25,7 @@ TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
                    | Qt::WindowCloseButtonHint);
     move(173, 122);
 
-    const BrowserFactory &factory = browserFactory();
-    m_browser = factory ? factory(this) : new WebEngineHost(this);
+    m_browser = makeBrowser(this);
     m_browser->setParent(this);
     m_browser->widget()->setAccessibleName(QStringLiteral("Bilderseite"));
     ui->uploadLayout->addWidget(m_browser->widget());

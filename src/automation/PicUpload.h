@@ -23,10 +23,6 @@ public:
     TfrmPicUpload(QWidget *owner, bool uploadMode);
     ~TfrmPicUpload() override;
 
-    // The browser the windows are made with from now on (an empty factory
-    // restores Qt WebEngine); returns the factory it replaces.
-    static BrowserFactory setBrowserFactory(BrowserFactory factory);
-
     BrowserHost *WebBrowser() const { return m_browser; }
 
     // A picture number has been handed to the history.

@@ -15,14 +15,6 @@
 
 using namespace tarnvik;
 
-namespace {
-BrowserFactory &browserFactory()
-{
-    static BrowserFactory factory;
-    return factory;
-}
-} // namespace
-
 bool OpenPreview(QWidget *owner, qint32 threadNumber, const QString &body, const QString &subject)
 {
     TfrmPreview preview(owner);
@@ -30,13 +22,6 @@ bool OpenPreview(QWidget *owner, qint32 threadNumber, const QString &body, const
         return false;
     preview.exec();
     return preview.Published();
-}
-
-BrowserFactory TfrmPreview::setBrowserFactory(BrowserFactory factory)
-{
-    BrowserFactory previous = std::move(browserFactory());
-    browserFactory() = std::move(factory);
-    return previous;
 }
 
 TfrmPreview::TfrmPreview(QWidget *owner)
@@ -48,8 +33,7 @@ TfrmPreview::TfrmPreview(QWidget *owner)
                    | Qt::WindowCloseButtonHint);
     move(264, 202);
 
-    const BrowserFactory &factory = browserFactory();
-    m_browser = factory ? factory(ui->browserArea) : new WebEngineHost(ui->browserArea);
+    m_browser = makeBrowser(ui->browserArea);
     m_browser->setParent(this);
     m_browser->widget()->setAccessibleName(QStringLiteral("Vorschau des Forums"));
     ui->browserLayout->addWidget(m_browser->widget());

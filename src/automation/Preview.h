@@ -26,10 +26,6 @@ public:
     explicit TfrmPreview(QWidget *owner);
     ~TfrmPreview() override;
 
-    // The browser the windows are made with from now on (an empty factory
-    // restores Qt WebEngine); returns the factory it replaces.
-    static BrowserFactory setBrowserFactory(BrowserFactory factory);
-
     // Stores the post, writes the work page from the template and starts
     // loading it. False, after the standard error report, when the template
     // cannot be read or the work page cannot be written.

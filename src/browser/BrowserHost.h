@@ -54,3 +54,12 @@ Q_SIGNALS:
 
 // Makes the browser host for a window; the tests hand in a fake one.
 using BrowserFactory = std::function<BrowserHost *(QWidget *parent)>;
+
+namespace tarnvik {
+// The browser host of the preview and picture upload windows: Qt WebEngine
+// unless a factory has been put in place.
+BrowserHost *makeBrowser(QWidget *parent);
+// Puts a factory in place (an empty one restores Qt WebEngine) and returns
+// the one it replaces.
+BrowserFactory setBrowserFactory(BrowserFactory factory);
+} // namespace tarnvik

@@ -340,3 +340,26 @@ void WebEngineHost::reloadAfterProblem()
         m_page->load(url);
     }
 }
+
+namespace tarnvik {
+namespace {
+BrowserFactory &browserFactory()
+{
+    static BrowserFactory factory;
+    return factory;
+}
+} // namespace
+
+BrowserHost *makeBrowser(QWidget *parent)
+{
+    const BrowserFactory &factory = browserFactory();
+    return factory ? factory(parent) : new WebEngineHost(parent);
+}
+
+BrowserFactory setBrowserFactory(BrowserFactory factory)
+{
+    BrowserFactory previous = std::move(browserFactory());
+    browserFactory() = std::move(factory);
+    return previous;
+}
+} // namespace tarnvik

@@ -54,8 +54,7 @@ private Q_SLOTS:
         setEndpoints({QStringLiteral("forum.test"), QStringLiteral("bilder.test"), QStringLiteral("holzwerkerforum")});
         setErrorReporter([this](const QString &text) { m_errors << text; });
         const BrowserFactory fake = [this](QWidget *parent) { return m_fake = new FakeBrowserHost(parent); };
-        TfrmPreview::setBrowserFactory(fake);
-        TfrmPicUpload::setBrowserFactory(fake);
+        setBrowserFactory(fake);
     }
 
     void init()
