@@ -14,6 +14,9 @@ TfrmExportProgress::TfrmExportProgress(QWidget *owner) : QDialog(owner), ui(new 
                    | Qt::MSWindowsFixedSizeDialogHint);
     setWindowModality(Qt::WindowModal);
     connect(ui->btnCancel, &QPushButton::clicked, this, &TfrmExportProgress::reject);
+    // The detail line keeps its height while it is blank, so the dialog
+    // does not jump when a stage text arrives.
+    ui->lblDetail->setMinimumHeight(ui->lblDetail->fontMetrics().height());
     const QSize needed = sizeHint();
     setFixedSize(qMax(340, needed.width()), qMax(110, needed.height()));
 }
@@ -39,6 +42,16 @@ void TfrmExportProgress::setCancellable(bool cancellable)
 QString TfrmExportProgress::text() const
 {
     return ui->lblProgress->text();
+}
+
+void TfrmExportProgress::setDetail(const QString &detail)
+{
+    ui->lblDetail->setText(detail);
+}
+
+QString TfrmExportProgress::detail() const
+{
+    return ui->lblDetail->text();
 }
 
 // Escape, the button and the close button all end here.

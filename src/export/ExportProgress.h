@@ -19,10 +19,14 @@ public:
 
     // A text with a bar from 0 to `total`; with `total` 0 the bar only moves.
     void setProgress(const QString &text, int done = 0, int total = 0);
+    // A second line under the text: what the current step is doing now
+    // (the office's own stage); empty leaves the line blank.
+    void setDetail(const QString &detail);
     // Without a cancel button Escape and the close button do nothing.
     void setCancellable(bool cancellable);
     bool cancellable() const { return m_cancellable; }
     QString text() const;
+    QString detail() const;
 
 Q_SIGNALS:
     void cancelRequested();

@@ -90,7 +90,7 @@ void ThreadExport::startWith(const QString &title, int targetIndex)
         return;
     }
     // A relative folder would put the pictures wherever the program was started.
-    if (!QFileInfo(m_setup.picturesFolder).isAbsolute()) {
+    if (!QFileInfo(m_setup.picturesFolder).isAbsolute() || !QFileInfo(m_setup.documentFolder).isAbsolute()) {
         end(QStringLiteral("Export nicht möglich: Es ist kein Exportordner eingestellt."));
         return;
     }
@@ -169,39 +169,36 @@ void ThreadExport::writeWorkFileAndBuild()
     }
     Q_EMIT workFileWritten(file);
 
-    if (!word::isAvailable()) {
-        QString text = word::unavailableMessage() + QLatin1Char(' ')
-                       + QStringLiteral("Der Thread liegt in „%1“").arg(QDir::toNativeSeparators(file));
-        if (m_pictures.picturesFound)
-            text += QStringLiteral(", die Bilder liegen in „%1“").arg(QDir::toNativeSeparators(m_setup.picturesFolder));
-        text += QLatin1Char('.');
-        if (m_owner) {
-            auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok,
-                                        m_owner);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
-        }
-        end(text + missingNote());
-        return;
-    }
-
     m_phase = Phase::Office;
     if (m_progress)
         m_progress->setCancellable(false);
     updateProgressText();
     updateCursor();
     QPointer<ThreadExport> self(this);
-    BuildWordDocument(file, toValidFileName(m_title), m_targetIndex, m_pictures.picturesFound,
-                      [self](const WordBuildResult &result) {
-                          if (self)
-                              self->onDocumentBuilt(result);
-                      });
+    // The title names a file only as toValidFileName makes it; the office
+    // phase refuses any other.
+    BuildWordDocument(
+        m_setup.documentFolder, file, toValidFileName(m_title), m_targetIndex, m_pictures.picturesFound,
+        [self](const WordBuildResult &result) {
+            if (self)
+                self->onDocumentBuilt(result);
+        },
+        [self](const QString &stage) {
+            if (self && self->m_phase == Phase::Office) {
+                self->m_officeStage = stage;
+                self->updateProgressText();
+            }
+        });
 }
 
 void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
 {
     if (m_phase != Phase::Office)
         return;
+    if (!result.ok && result.officeMissing) {
+        reportOfficeMissing(result.error);
+        return;
+    }
     QString text;
     if (!result.ok)
         text = QStringLiteral("Das Dokument konnte nicht erstellt werden: %1").arg(result.error);
@@ -209,6 +206,24 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
         text = QStringLiteral("Der Thread wurde an das gewählte Dokument angehängt.");
     else
         text = QStringLiteral("Dokument gespeichert: %1").arg(QDir::toNativeSeparators(result.documentFile));
+    end(text + missingNote());
+}
+
+// Without a word processor the thread stays as the work file and pictures;
+// a message and the status bar say where.
+void ThreadExport::reportOfficeMissing(const QString &reason)
+{
+    QString text = reason + QLatin1Char(' ')
+                   + QStringLiteral("Der Thread liegt in „%1“").arg(QDir::toNativeSeparators(workFile()));
+    if (m_pictures.picturesFound)
+        text += QStringLiteral(", die Bilder liegen in „%1“").arg(QDir::toNativeSeparators(m_setup.picturesFolder));
+    text += QLatin1Char('.');
+    if (m_owner) {
+        auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok,
+                                    m_owner);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
     end(text + missingNote());
 }
 
@@ -254,6 +269,7 @@ void ThreadExport::updateProgressText()
         break;
     case Phase::Office:
         m_progress->setProgress(QStringLiteral("Dokument wird erstellt…"));
+        m_progress->setDetail(m_officeStage);
         break;
     case Phase::Idle:
     case Phase::Done:

@@ -31,6 +31,7 @@ public:
         QString pageTitle;      // caption of the title strip
         bool wholeThread = false;
         QUrl pageAddress;
+        QString documentFolder; // the export folder, ends in a separator; the document goes there
         QString picturesFolder; // ends in a separator
         QString workFolder;     // ends in a separator; "Temp.html" goes there
     };
@@ -77,6 +78,7 @@ private:
     void onDownloadsFinished();
     void writeWorkFileAndBuild();
     void onDocumentBuilt(const WordBuildResult &result);
+    void reportOfficeMissing(const QString &reason);
     void showProgress();
     void updateProgressText();
     void updateCursor();
@@ -96,6 +98,7 @@ private:
     QTimer *m_progressTimer = nullptr;
     bool m_cursorSet = false;
     int m_missing = 0;
+    QString m_officeStage; // what the office phase does now
 };
 
 } // namespace tarnvik

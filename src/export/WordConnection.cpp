@@ -1,7 +1,7 @@
 #include "export/WordConnection.h"
 
+#include "export/FileNames.h"
 #include "export/WordOffice.h"
-#include "state/DModul.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -97,18 +97,16 @@ QString unavailableMessage()
 
 bool isSafeDocumentTitle(const QString &title)
 {
-    bool onlyDotsAndBlanks = true;
-    for (const QChar c : title) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
-            return false;
-        if (c != QLatin1Char('.') && c != QLatin1Char(' '))
-            onlyDotsAndBlanks = false;
-    }
-    return !onlyDotsAndBlanks; // also refuses the empty title
+    // toValidFileName changes nothing more in a name it made, and never
+    // gives an empty one.
+    return !title.isEmpty() && toValidFileName(title) == title;
 }
 
 QString documentFilePath(const QString &folder, const QString &title, int targetIndex)
 {
+    // A relative folder would put the document wherever the program runs.
+    if (!QDir::isAbsolutePath(folder))
+        return {};
     if (targetIndex > 0)
         return QDir(folder).filePath(QStringLiteral("Temp.doc"));
     if (!isSafeDocumentTitle(title))
@@ -124,9 +122,12 @@ QSize narrowedPictureSize(QSize size)
     return {limit, int(std::lround(double(size.height()) * limit / size.width()))};
 }
 
-void buildDocumentIn(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
-                     bool picturesFound, WordBuildFinished finished, WordBuildStage stage)
+} // namespace tarnvik::word
+
+void BuildWordDocument(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
+                       bool picturesFound, WordBuildFinished finished, WordBuildStage stage)
 {
+    using namespace tarnvik::word;
     if (busy.exchange(true)) {
         WordBuildResult result;
         result.error = QStringLiteral("Die Textverarbeitung erstellt gerade ein anderes Dokument.");
@@ -152,25 +153,6 @@ void buildDocumentIn(const QString &folder, const QString &htmlFile, const QStri
     });
     worker->setObjectName(QStringLiteral("Office phase"));
     worker->start();
-}
-
-} // namespace tarnvik::word
-
-void BuildWordDocument(const QString &htmlFile, const QString &title, int targetIndex, bool picturesFound,
-                       WordBuildFinished finished, WordBuildStage stage)
-{
-    const QString folder = DM ? DM->DokuPath() : QString();
-    if (folder.isEmpty()) {
-        WordBuildResult result;
-        result.error = QStringLiteral("Es ist kein Exportordner eingestellt.");
-        tarnvik::word::onUiThread([finished = std::move(finished), result] {
-            if (finished)
-                finished(result);
-        });
-        return;
-    }
-    tarnvik::word::buildDocumentIn(folder, htmlFile, title, targetIndex, picturesFound, std::move(finished),
-                                   std::move(stage));
 }
 
 void ReleaseWordConnections()

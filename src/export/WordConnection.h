@@ -57,12 +57,14 @@ struct OfficeOptions {
 void setOfficeOptions(const OfficeOptions &options);
 OfficeOptions officeOptions();
 
-// Whether `title` may name a document in the export folder: not empty, no
-// path separator, no control character, not only dots and blanks.
+// Whether `title` may name a document in the export folder: exactly the
+// names toValidFileName gives (one function decides what a valid file name
+// is; the export passes its title through it).
 bool isSafeDocumentTitle(const QString &title);
 // The file the office phase writes: `folder` + `title` + ".doc" for a new
 // document (target 0), `folder` + "Temp.doc" for an insertion into an open
-// document. Empty when the title may not name a file.
+// document. Empty when the title is no valid file name: the office phase
+// then writes nothing.
 QString documentFilePath(const QString &folder, const QString &title, int targetIndex);
 
 // A picture's size in the document (1/100 mm): one wider than 17.5 cm is
@@ -75,6 +77,10 @@ struct WordBuildResult {
     bool ok = false;
     QString documentFile; // the saved document (or "Temp.doc" for an insertion)
     QString error;        // for the status note; the office phase shows no box
+    // No office to build with: this build has no binding, or the office
+    // program cannot be started. The export then keeps its HTML file and
+    // pictures and says where they are.
+    bool officeMissing = false;
 };
 
 using WordBuildFinished = std::function<void(const WordBuildResult &)>;
@@ -83,20 +89,17 @@ using WordBuildFinished = std::function<void(const WordBuildResult &)>;
 using WordBuildStage = std::function<void(const QString &)>;
 
 // The office phase of the export: opens `htmlFile` as a text document,
-// formats it, saves it under the export folder as `title` + ".doc" (target
+// formats it, saves it in the export folder `folder` (the data module's
+// DokuPath as the export took it at its start) as `title` + ".doc" (target
 // 0) or as "Temp.doc" inserted at the end of open document `targetIndex`
 // (1-based, as ListOpenDocuments lists them), and shows the office. Returns
 // at once; the office work runs off the UI thread and `finished` is called
 // on the UI thread when it is over. One office phase at a time: a second
 // call while one runs finishes at once with an error.
-void BuildWordDocument(const QString &htmlFile, const QString &title, int targetIndex, bool picturesFound,
-                       WordBuildFinished finished, WordBuildStage stage = {});
+void BuildWordDocument(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
+                       bool picturesFound, WordBuildFinished finished, WordBuildStage stage = {});
 
 namespace tarnvik::word {
-// BuildWordDocument with the export folder given instead of the data
-// module's DokuPath.
-void buildDocumentIn(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
-                     bool picturesFound, WordBuildFinished finished, WordBuildStage stage = {});
 // The same office phase on the calling thread, for tools and benchmarks;
 // never call it from the UI thread of the program.
 WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile, const QString &title,

@@ -65,6 +65,7 @@ constexpr sal_Int32 kMargin = 2000; // 2.0 cm in 1/100 mm
 // A failure of the office phase with the German text for the status note.
 struct WordError {
     QString message;
+    bool officeMissing = false; // the office program cannot be started at all
 };
 
 QString noOfficeRunning()
@@ -205,7 +206,7 @@ Reference<css::uno::XComponentContext> TWordApplication::start(const OfficeOptio
     process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid))
-        throw WordError{tarnvik::word::unavailableMessage()};
+        throw WordError{tarnvik::word::unavailableMessage(), true};
 
     // A second office on a profile already in use hands its --accept to the
     // running one and ends: then the office is not the program's own.
@@ -540,6 +541,10 @@ WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile,
                                  int targetIndex, bool picturesFound, const WordBuildStage &stage)
 {
     WordBuildResult result;
+    if (!QDir::isAbsolutePath(folder)) {
+        result.error = QStringLiteral("Es ist kein Exportordner eingestellt.");
+        return result;
+    }
     result.documentFile = documentFilePath(folder, title, targetIndex);
     if (result.documentFile.isEmpty()) {
         result.error = QStringLiteral("„%1“ taugt nicht als Dateiname für das Dokument.").arg(title);
@@ -592,6 +597,7 @@ WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile,
         result.ok = true;
     } catch (const WordError &e) {
         result.error = e.message;
+        result.officeMissing = e.officeMissing;
         cleanUp(c);
     } catch (const css::lang::DisposedException &) {
         result.error = QStringLiteral("Die Verbindung zur Textverarbeitung ist abgebrochen.");

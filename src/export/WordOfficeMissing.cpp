@@ -28,6 +28,7 @@ WordBuildResult buildDocumentNow(const QString &, const QString &, const QString
 {
     WordBuildResult result;
     result.error = unavailableMessage();
+    result.officeMissing = true;
     return result;
 }
 

@@ -182,6 +182,7 @@ void TfrmMain::actExportWordExecute()
     setup.pageTitle = titleCaption();
     setup.wholeThread = DM->NumberAfterHash();
     setup.pageAddress = QUrl(DM->CurrentUrl());
+    setup.documentFolder = DM->DokuPath();
     setup.picturesFolder = DM->PicturesPath();
     setup.workFolder = DM->WorkPath();
     m_export = new tarnvik::ThreadExport(this, m_browser, setup);

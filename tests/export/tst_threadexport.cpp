@@ -5,6 +5,7 @@
 #include "export/ExportText.h"
 #include "export/FileNames.h"
 #include "export/PictureDownloader.h"
+#include "export/WordConnection.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -198,7 +199,9 @@ private Q_SLOTS:
             "LPT9", "COM\u00b9", "NUL.jpg", "a:b*c?d\"e<f>g|h", "Hobel\x01" "bank\x7f", "name. . .", "a/../b",
             "C:\\x", "\\\\server\\share", ".bashrc", "Hobel\nbank", QString(300, QLatin1Char('x')),
             QString(150, QChar(0xe4)), QStringLiteral("\U0001F600").repeated(60), QString(QChar(0xd800)) + "abc",
-            "%2e%2e%2f", "\u202egpj.exe", " lead and trail . "};
+            "%2e%2e%2f", "\u202egpj.exe", " lead and trail . ",
+            // and two that stay as they are
+            "Hobelbank aus Buche \u2013 Erfahrungen_", "v1..2"};
         for (qsizetype i = 0; i < names.size(); ++i)
             QTest::addRow("%d %s", int(i), names[i].left(16).toUtf8().toPercentEncoding().constData()) << names[i];
     }
@@ -215,6 +218,11 @@ private Q_SLOTS:
             QVERIFY(c.unicode() >= 0x20 && !QStringLiteral("\\/:*?\"<>|").contains(c));
         QVERIFY(directlyIn(kFolder + safe, kFolder));
         QVERIFY(directlyIn(kFolder + PictureFileName(name, 1, name), kFolder));
+        // The office phase names its document by the same rule: it takes
+        // exactly the names made here, and refuses the rest.
+        QCOMPARE(word::isSafeDocumentTitle(name), name == safe);
+        QVERIFY(word::isSafeDocumentTitle(safe));
+        QVERIFY(directlyIn(word::documentFilePath(kFolder, safe, 0), kFolder));
 
         // The same for a picture's address in a page line, with the title as given.
         PictureState state = pictureState(name);

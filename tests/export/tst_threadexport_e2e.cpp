@@ -1,20 +1,32 @@
 // The thread export with Qt WebEngine against the forum simulator: the
-// extraction of real serialised pages, F6 through the main window, and the
-// pictures fetched from the simulator's picture server.
+// extraction of real serialised pages, F6 through the main window, the
+// pictures fetched from the simulator's picture server, and the document
+// the office makes of it. The suite's office runs headless on a pipe and a
+// profile of its own, is started by the first export and quit at the end;
+// in a build without the office binding the exports end in its message.
 #include "browser/WebEngineHost.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
 #include "common/TestSettings.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
+#include "export/FileNames.h"
 #include "export/PictureDownloader.h"
 #include "export/ThreadExport.h"
 #include "export/Title.h"
+#include "export/WordConnection.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
+#ifdef TARNVIK_HAVE_OFFICE
+#include "export/OfficeReadBack.h"
+#endif
 
+#include <QDirIterator>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,6 +34,15 @@
 #include <QtTest>
 
 using namespace tarnvik;
+
+namespace {
+// An answer in thread 1001 with what the seeded thread lacks: a euro sign.
+const QString kAnswer = QStringLiteral("Meine Spindel hat 35 € gekostet, Grüße aus Gießen");
+
+// The pictures of thread 1001 in pixels: B101 and B102 are wider than the
+// page at the office's 96 pixels an inch, B104 is small.
+const QList<QSize> kThreadPictures{{2000, 1500}, {1750, 1050}, {480, 360}};
+} // namespace
 
 class TestThreadExportE2E : public QObject
 {
@@ -31,6 +52,7 @@ class TestThreadExportE2E : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<TDM> m_dm;
     std::unique_ptr<TfrmMain> m_main;
+    word::OfficeOptions m_office;
 
     QString section() const { return forumSectionAddress(Forums::HandTools); }
     QString workFile() const { return DM->WorkPath() + QStringLiteral("Temp.html"); }
@@ -68,13 +90,39 @@ class TestThreadExportE2E : public QObject
         return QTest::qWaitFor([&] { return done; }, 30000) ? text : QString();
     }
 
-    // F6 with the proposed title; the export then runs on.
-    QPointer<ThreadExport> exportWithF6()
+    // Publishes an answer in a thread, as the posting form would.
+    bool postAnswer(int thread, const QString &text)
+    {
+        const QList<std::pair<QString, QString>> fields{
+            {"followup", QString::number(thread)}, {"name", "Dörte Fuß"}, {"site", "holzwerkerforum"},
+            {"email", "d@example.org"}, {"subject", "Re: Spindel"}, {"body", text}, {"url", ""},
+            {"url_title", ""}, {"image_url", ""}, {"password", ""}, {"action", "post"}};
+        QByteArray form;
+        for (const auto &[name, value] : fields)
+            form += (form.isEmpty() ? "" : "&") + name.toUtf8().toPercentEncoding() + '=' + value.toUtf8().toPercentEncoding();
+        QNetworkAccessManager nam;
+        QNetworkRequest request(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        QNetworkReply *reply = nam.post(request, form);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        const bool ok = done.wait(10000) && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 303;
+        delete reply;
+        return ok;
+    }
+
+    // F6 with the proposed title, or with `title` put into the field as a
+    // paste would; the export then runs on.
+    QPointer<ThreadExport> exportWithF6(const QString &title = {})
     {
         m_main->activateWindow();
         if (!QTest::qWaitForWindowActive(m_main.get()))
             qWarning("main window not active");
-        auto watch = onNextModalOf<TfrmDocTitle>([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Return); });
+        auto watch = onNextModalOf<TfrmDocTitle>([title](TfrmDocTitle *d) {
+            if (!title.isEmpty())
+                d->findChild<QLineEdit *>(QStringLiteral("ETitle"))->setText(title);
+            QTest::keyClick(d, Qt::Key_Return);
+        });
         QTest::keyClick(m_main.get(), Qt::Key_F6);
         if (!QTest::qWaitFor([&] { return watch->acted; }, 10000))
             qWarning("no title dialog");
@@ -88,13 +136,35 @@ class TestThreadExportE2E : public QObject
         QTest::qWait(50);
     }
 
-    void keepScreenshot(QWidget *window, const QString &name)
+    void keepScreenshot(QWidget *window, const QString &name, int settleMs = 1000)
     {
         const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
         if (dir.isEmpty())
             return;
-        QTest::qWait(1000);
+        QTest::qWait(settleMs);
         window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+    }
+
+    // Waits for the end of an export that got as far as the office phase.
+    // With the office: the document named by `title` is in the export folder
+    // and the status bar says so (`document` gets its path). Without it: the
+    // message names the work file, which stays.
+    void expectOfficeOutcome(const QString &title, QString *document)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!m_main->runningExport(), 120000);
+        document->clear();
+        if (!word::isAvailable()) {
+            closeMessageBox();
+            QVERIFY(m_main->statusText().startsWith(word::unavailableMessage()));
+            QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
+            QVERIFY(QFile::exists(workFile()));
+            return;
+        }
+        const QString file = DM->DokuPath() + toValidFileName(title) + QStringLiteral(".doc");
+        QVERIFY2(m_main->statusText().startsWith(QStringLiteral("Dokument gespeichert: ") + QDir::toNativeSeparators(file)),
+                 qPrintable(m_main->statusText()));
+        QVERIFY(QFile::exists(file));
+        *document = file;
     }
 
 private Q_SLOTS:
@@ -102,6 +172,15 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QVERIFY(startSim());
+        QVERIFY(postAnswer(1001, kAnswer));
+        // The suite's own office, never the developer's: started by the
+        // first export, headless, with a profile that goes with the suite.
+        m_office = word::OfficeOptions::defaults();
+        m_office.pipeName = QStringLiteral("tarnvik_e2e_%1").arg(QCoreApplication::applicationPid());
+        m_office.profileFolder = m_dir.filePath(QStringLiteral("office-profile"));
+        m_office.headless = true;
+        m_office.startTimeoutMs = 90000;
+        word::setOfficeOptions(m_office);
         m_main = std::make_unique<TfrmMain>();
         m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(freshSettingsFile(m_dir, 3), m_dir.path(), m_dir.path()));
         DM = m_dm.get();
@@ -130,6 +209,12 @@ private Q_SLOTS:
         m_main.reset();
         m_dm.reset();
         DM = nullptr;
+        ReleaseWordConnections();
+#ifdef TARNVIK_HAVE_OFFICE
+        readback::quitOffice(m_office.pipeName);
+        // The profile goes with the temporary folder once the office is gone.
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(m_office.profileFolder + QStringLiteral("/.lock")), 15000);
+#endif
     }
 
     void extractionOfServedPages_data()
@@ -167,7 +252,7 @@ private Q_SLOTS:
         if (whole) {
             // Each message: heading, text, two empty lines; nothing of the rest.
             const int messages = count(source, QStringLiteral("<P align=center><STRONG><BIG>"));
-            QCOMPARE(messages, 4);
+            QCOMPARE(messages, 5); // the seeded four and the suite's answer
             QCOMPARE(count(out, QStringLiteral("<P align=center><STRONG><BIG>")), messages);
             QCOMPARE(int(out.count(QString())), 2 * messages);
             QCOMPARE(count(out, QStringLiteral("Einzelansicht")), 0);
@@ -182,24 +267,29 @@ private Q_SLOTS:
         }
     }
 
-    // F6 on the whole thread: the work file is written and, without a word
-    // processor, the status says where it is; it shows in the browser.
+    // F6 on the whole thread, to the document in the export folder: read
+    // back by the office with the pictures folder moved away, it holds the
+    // pictures itself, none wider than 17.5 cm and none distorted, margins
+    // of 2 cm, and the thread's text exactly.
     void exportOfTheWholeThread()
     {
         QFile::remove(workFile());
         QVERIFY(open(section() + QStringLiteral("/read/1001/thread#1001")));
+        const QString title = DocTitleProposal(m_main->titleCaption());
+        QCOMPARE(title, QStringLiteral("Hobelbank aus Buche – Erfahrungen?"));
         exportWithF6();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_main->runningExport(), 60000);
-        closeMessageBox();
+        QString document;
+        expectOfficeOutcome(title, &document);
+        if (QTest::currentTestFailed())
+            return;
+
+        // The work file the office was given, with the pictures beside it.
         QFile file(workFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("<BODY"));
         QVERIFY(bytes.endsWith("</BODY></HTML>\r\n"));
         QVERIFY(std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }));
-        QVERIFY(bytes.contains("Hobelbank aus Buche &#8211; Erfahrungen?"));
-        QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
-        // The thread's pictures lie beside it, and the work file points at them.
         const QStringList pictures = QDir(DM->PicturesPath()).entryList(QDir::Files);
         QCOMPARE(pictures.size(), 3);
         for (const QString &name : pictures)
@@ -210,6 +300,49 @@ private Q_SLOTS:
         m_main->WebBrowser()->Navigate(workFile());
         QVERIFY(loaded.wait(20000));
         keepScreenshot(m_main.get(), QStringLiteral("temp-html.png"));
+        if (document.isEmpty())
+            return;
+#ifdef TARNVIK_HAVE_OFFICE
+        using namespace readback;
+        const PicturesAway away(DM->PicturesPath());
+        QVERIFY(!QFileInfo::exists(DM->PicturesPath()));
+        const auto saved = loadCopy(m_office.pipeName, document, m_dir.filePath(QStringLiteral("check.doc")));
+        QVERIFY(saved.is());
+        const QList<QList<int>> pageMargins = margins(saved);
+        const QList<Paragraph> text = paragraphs(saved);
+        const QList<Picture> shown = readback::pictures(saved);
+        close(saved);
+
+        QVERIFY(!pageMargins.isEmpty());
+        for (const QList<int> &m : pageMargins)
+            QCOMPARE(m, (QList<int>{2000, 2000, 2000, 2000}));
+
+        // Embedded with their own pixels; the two wide ones narrowed to the
+        // limit with their height in proportion, the small one as imported.
+        QCOMPARE(shown.size(), kThreadPictures.size());
+        for (int i = 0; i < shown.size(); ++i) {
+            const Picture &p = shown[i];
+            QVERIFY2(!p.linked && p.pixel == kThreadPictures[i], describe(shown));
+            const QSize imported = officeSize(p.pixel);
+            const QSize expected = imported.width() > 17500
+                                       ? QSize(17500, qRound(17500.0 * imported.height() / imported.width()))
+                                       : imported;
+            QVERIFY2(near(p.size, expected, 10), describe(shown));
+        }
+        QVERIFY2(shown[0].size.width() < officeSize(shown[0].pixel).width()
+                     && shown[1].size.width() < officeSize(shown[1].pixel).width(),
+                 describe(shown));
+
+        QVERIFY(!text.isEmpty());
+        QCOMPARE(text.first().text, title);
+        QString all;
+        for (const Paragraph &p : text)
+            all += p.text + QLatin1Char('\n');
+        for (const QString &expected : {QStringLiteral("Grüße aus dem Schwarzwald"),
+                                        QStringLiteral("seit zwölf Jahren aus Buche"),
+                                        QStringLiteral("über 12 % Feuchte"), kAnswer})
+            QVERIFY2(all.contains(expected), qPrintable(expected));
+#endif
     }
 
     // Twenty pictures from the picture server, one missing and one slow: the
@@ -220,7 +353,9 @@ private Q_SLOTS:
                           QStringLiteral("--slow-picture"), QStringLiteral("5007:4000")}));
         QDir(DM->PicturesPath()).removeRecursively();
         QVERIFY(open(m_sim.url(m_sim.largeThreadPath()).toString()));
-        const QPointer<ThreadExport> run = exportWithF6();
+        // A title that is no file name, put into the field as a paste would.
+        const QString title = QStringLiteral("../..\\Schrank: <neu>?*");
+        const QPointer<ThreadExport> run = exportWithF6(title);
         QVERIFY(run);
         QTRY_VERIFY_WITH_TIMEOUT(run && run->phase() == ThreadExport::Phase::Downloading, 30000);
         QCOMPARE(run->downloader()->total(), 20);
@@ -229,10 +364,43 @@ private Q_SLOTS:
         QTRY_VERIFY(run && run->progressDialog() && run->progressDialog()->isVisible());
         QCOMPARE(run->phase(), ThreadExport::Phase::Downloading);
         QCOMPARE(run->progressDialog()->text(), QStringLiteral("Bilder werden geladen: 19 von 20"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_main->runningExport(), 20000);
-        closeMessageBox();
+
+        // Then the office's own stages under "Dokument wird erstellt…".
+        QStringList stages;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            TfrmExportProgress *progress = run ? run->progressDialog() : nullptr;
+            if (!progress || progress->text() != QStringLiteral("Dokument wird erstellt…") || progress->detail().isEmpty())
+                return;
+            if (stages.isEmpty())
+                keepScreenshot(progress, QStringLiteral("progress-office.png"), 0);
+            if (!stages.contains(progress->detail()))
+                stages << progress->detail();
+        });
+        watch.start(5);
+        QString document;
+        expectOfficeOutcome(title, &document);
+        watch.stop();
+        if (QTest::currentTestFailed())
+            return;
+        if (word::isAvailable())
+            QVERIFY2(!stages.isEmpty(), "no stage of the office shown");
+
+        // Every picture but the missing one, each in the pictures folder,
+        // and the document beside them: nothing anywhere else.
+        const QString name = toValidFileName(title);
         const QStringList files = QDir(DM->PicturesPath()).entryList(QDir::Files);
         QCOMPARE(files.size(), 19);
+        for (const QString &file : files)
+            QVERIFY2(file.startsWith(name + QLatin1Char('_')), qPrintable(file));
+        QDirIterator all(m_dir.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (all.hasNext()) {
+            const QFileInfo file(all.next());
+            if (file.fileName().contains(QLatin1String("Schrank")))
+                QVERIFY2(file.absolutePath() + QLatin1Char('/') == QDir::fromNativeSeparators(DM->PicturesPath())
+                             || file.absoluteFilePath() == document,
+                         qPrintable(file.absoluteFilePath()));
+        }
         QVERIFY(m_main->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
         QVERIFY(QFile::exists(workFile()));
     }

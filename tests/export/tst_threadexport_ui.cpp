@@ -1,11 +1,14 @@
 // The export's windows and its run from the main window, with a fake
-// browser host: the title dialog, the progress dialog, F6 to the work file.
+// browser host: the title dialog, the progress dialog, F6 to the work file
+// and the end without a word processor (the office program cannot be
+// started, as in a build without the binding).
 #include "common/FakeBrowserHost.h"
 #include "common/ModalHelper.h"
 #include "common/TestSettings.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
 #include "export/Title.h"
+#include "export/WordConnection.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -81,6 +84,13 @@ private Q_SLOTS:
         m_dm = std::make_unique<TDM>(
             TDMEnvironment::inFolder(freshSettingsFile(m_dir, 3), m_dir.path(), m_dir.path()));
         DM = m_dm.get();
+        // An office that cannot be started: never the developer's own.
+        tarnvik::word::OfficeOptions office = tarnvik::word::OfficeOptions::defaults();
+        office.pipeName = QStringLiteral("tarnvik_ui_test_%1").arg(QCoreApplication::applicationPid());
+        office.profileFolder = m_dir.filePath(QStringLiteral("profile"));
+        office.headless = true;
+        office.program = m_dir.filePath(QStringLiteral("no-office/soffice"));
+        tarnvik::word::setOfficeOptions(office);
         QVERIFY(showActive(m_main.get()));
     }
 
@@ -200,11 +210,15 @@ private Q_SLOTS:
                                                "<P>Gr&#252;&#223;e <IMG src=\"%1\"></P>\r\n</BODY></HTML>\r\n")
                                      .arg(picture)
                                      .toLatin1());
+        // Without a word processor a message says so, and the status bar
+        // where the thread is; nothing else is written.
+        QVERIFY(m_main->statusText().startsWith(tarnvik::word::unavailableMessage()));
         QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
         QVERIFY(m_main->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
-        // Without a word processor a message says so as well.
         QTRY_VERIFY(m_main->findChild<QMessageBox *>());
+        QVERIFY(m_main->findChild<QMessageBox *>()->text().contains(QDir::toNativeSeparators(workFile())));
         m_main->findChild<QMessageBox *>()->close();
+        QVERIFY(QDir(DM->DokuPath()).entryList({QStringLiteral("*.doc")}, QDir::Files).isEmpty());
     }
 
     void aPageWithoutItsMarkersSaysSo()

@@ -26,13 +26,13 @@ private slots:
 
         bool done = false;
         WordBuildResult result;
-        tarnvik::word::buildDocumentIn(dir.path(), html, QStringLiteral("Hobelbank"), 0, true,
-                                       [&](const WordBuildResult &r) {
-                                           result = r;
-                                           done = true;
-                                       });
+        BuildWordDocument(dir.path(), html, QStringLiteral("Hobelbank"), 0, true, [&](const WordBuildResult &r) {
+            result = r;
+            done = true;
+        });
         QTRY_VERIFY(done);
         QVERIFY(!result.ok);
+        QVERIFY(result.officeMissing);
         QCOMPARE(result.error, QStringLiteral("Die Textverarbeitung (LibreOffice Writer) ist nicht installiert."));
         QVERIFY(QFile::exists(html));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Temp.html")});
