@@ -19,7 +19,8 @@ protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
         const qint64 n = std::min(maxSize, qint64(m_data.size()) - m_pos);
-        std::memcpy(data, m_data.constData() + m_pos, size_t(n));
+        if (n > 0)
+            std::memcpy(data, m_data.constData() + m_pos, size_t(n));
         m_pos += n;
         return n;
     }

@@ -399,7 +399,7 @@ void TestEditorCore::nonTextRefused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("subject"); // empty: refused
-    QTest::newRow("nul byte") << QByteArray("Text\0mehr\r\nBetreff", 20) << QString();
+    QTest::newRow("nul byte") << QByteArray("Text\0mehr\r\nBetreff", 18) << QString();
     QTest::newRow("utf-16 without byte order mark")
         << QByteArray("T\0e\0x\0t\0\r\0\n\0B\0", 14) << QString();
     QTest::newRow("program") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0", 10) << QString();
