@@ -2,10 +2,8 @@
 
 #include "editor/BodyText.h"
 #include "editor/PostFile.h"
+#include "state/FileAccess.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace tarnvik::postform {
 
@@ -42,36 +40,16 @@ bool insertSectionWord(QStringList &lines, ForumKind forum, QString &error)
 
 bool readTemplate(const QString &fileName, QStringList &lines, QString &error)
 {
-    const QString shown = QFileInfo(fileName).absoluteFilePath();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shown, file.errorString());
+    QByteArray bytes;
+    if (!files::readBounded(fileName, kMaxTemplateSize, QStringLiteral("Sie ist größer als 1 MiB"), bytes, error))
         return false;
-    }
-    const QByteArray bytes = file.read(kMaxTemplateSize + 1);
-    if (bytes.size() > kMaxTemplateSize) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. Sie ist größer als 1 MiB").arg(shown);
-        return false;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shown, file.errorString());
-        return false;
-    }
     lines = body::splitLines(postfile::decodeText(bytes));
     return true;
 }
 
 bool writeWorkPage(const QString &fileName, const QStringList &lines, QString &error)
 {
-    QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(body::joinLines(lines, QStringLiteral("\r\n")).toUtf8());
-        if (file.commit())
-            return true;
-    }
-    const QString shown = fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath();
-    error = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(shown, file.errorString());
-    return false;
+    return files::writeAtomically(fileName, body::joinLines(lines, QStringLiteral("\r\n")).toUtf8(), error);
 }
 
 QList<FormStep> fillSteps(const Post &post)

@@ -1,13 +1,13 @@
 #include "editor/PostFile.h"
 
 #include "editor/BodyText.h"
+#include "state/FileAccess.h"
 #include "state/LegacyText.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -72,30 +72,16 @@ bool withinBounds(const Post &post)
 
 bool read(const QString &fileName, Post &post, QString &error)
 {
-    const QString shownName = QFileInfo(fileName).absoluteFilePath();
-    const auto cannotOpen = [&](const QString &reason) {
-        error = QStringLiteral("Datei %1 kann nicht geöffnet werden. %2").arg(shownName, reason);
-        return false;
-    };
     const QString tooLong = QStringLiteral("Sie ist für einen Beitrag zu lang: höchstens %1 Zeichen Text und %2 "
                                            "Zeichen Betreff")
                                 .arg(kMaxBodyLength)
                                 .arg(kMaxSubjectLength);
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return cannotOpen(file.errorString());
-    if (file.size() > kMaxFileSize)
-        return cannotOpen(tooLong);
-    // Read one byte more than allowed, so a file that grows meanwhile (or a
-    // device that reports no size) is caught too.
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize)
-        return cannotOpen(tooLong);
-    if (file.error() != QFileDevice::NoError)
-        return cannotOpen(file.errorString());
+    QByteArray bytes;
+    if (!files::readBounded(fileName, kMaxFileSize, tooLong, bytes, error))
+        return false;
     const QString text = decodeText(bytes);
     if (!isPlainText(text)) {
-        error = QStringLiteral("Datei %1 ist keine Textdatei.").arg(shownName);
+        error = QStringLiteral("Datei %1 ist keine Textdatei.").arg(QFileInfo(fileName).absoluteFilePath());
         return false;
     }
     Post result;
@@ -103,23 +89,17 @@ bool read(const QString &fileName, Post &post, QString &error)
         error = QStringLiteral("Listenindex überschreitet das Maximum (%1)").arg(-1);
         return false;
     }
-    if (!withinBounds(result))
-        return cannotOpen(tooLong);
+    if (!withinBounds(result)) {
+        error = files::cannotOpen(fileName, tooLong);
+        return false;
+    }
     post = std::move(result);
     return true;
 }
 
 bool write(const QString &fileName, const Post &post, QString &error)
 {
-    const QString shownName = QFileInfo(fileName).absoluteFilePath();
-    QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(encode(post));
-        if (file.commit())
-            return true;
-    }
-    error = QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2").arg(shownName, file.errorString());
-    return false;
+    return files::writeAtomically(fileName, encode(post), error);
 }
 
 QString answerDraftName(qint32 threadNumber)

@@ -34,7 +34,6 @@ void PictureDownloader::start(const QList<PictureDownload> &downloads)
     m_totalBytes = 0;
     m_total = int(downloads.size());
     m_done = 0;
-    m_failed = 0;
     m_running = true;
     if (m_total == 0) {
         QTimer::singleShot(0, this, [this] {
@@ -172,7 +171,6 @@ void PictureDownloader::countDone(const QString &file, bool ok)
         // An older picture of this name must not stand in for the missing one.
         QFile::remove(file);
         m_failedFiles.append(file);
-        ++m_failed;
     }
     ++m_done;
     Q_EMIT progress(m_done, m_total);

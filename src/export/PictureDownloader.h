@@ -47,7 +47,7 @@ public:
     bool isRunning() const { return m_running; }
     int total() const { return m_total; }
     int done() const { return m_done; }
-    int failed() const { return m_failed; }
+    int failed() const { return int(m_failedFiles.size()); }
     // The files whose picture could not be fetched, in page order of failing.
     const QStringList &failedFiles() const { return m_failedFiles; }
 
@@ -74,7 +74,6 @@ private:
     qint64 m_totalBytes = 0;
     int m_total = 0;
     int m_done = 0;
-    int m_failed = 0;
     bool m_running = false;
 };
 

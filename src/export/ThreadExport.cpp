@@ -7,12 +7,12 @@
 #include "export/Title.h"
 #include "export/WordConnection.h"
 #include "state/ErrorReport.h"
+#include "state/FileAccess.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace tarnvik {
@@ -157,12 +157,8 @@ void ThreadExport::onDownloadsFinished()
 void ThreadExport::writeWorkFileAndBuild()
 {
     const QString file = workFile();
-    QSaveFile out(file);
-    const QByteArray bytes = EncodeWorkFile(m_extraction.lines);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
-        || !out.commit()) {
-        const QString error = QStringLiteral("Die Datei „%1“ kann nicht erstellt werden: %2")
-                                  .arg(QDir::toNativeSeparators(file), out.errorString());
+    QString error;
+    if (!files::writeAtomically(file, EncodeWorkFile(m_extraction.lines), error)) {
         reportError(error);
         end(QStringLiteral("Export abgebrochen: Die Exportdatei konnte nicht geschrieben werden."));
         return;

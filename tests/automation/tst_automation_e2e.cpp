@@ -5,6 +5,7 @@
 #include "automation/Preview.h"
 #include "browser/WebEngineHost.h"
 #include "browser/WebPage.h"
+#include "common/BrowserText.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
 #include "common/ResponseTemplate.h"
@@ -41,16 +42,6 @@ QByteArray fetch(const QUrl &url)
     return body;
 }
 
-QString bodyOf(BrowserHost *host)
-{
-    QString body;
-    bool done = false;
-    host->requestBodyOuterHtml([&](const QString &html) {
-        body = html;
-        done = true;
-    });
-    return QTest::qWaitFor([&] { return done; }, 10000) ? body : QStringLiteral("<timeout>");
-}
 // With TARNVIK_SCREENSHOT_DIR set, keeps a picture of a window for a look.
 void keepScreenshot(QWidget *window, const QString &name)
 {
@@ -121,7 +112,7 @@ class TestAutomationE2E : public QObject
             { window->close(); return; }
             *sendPath = shown.first().first().toBool();
             QCOMPARE(window->controls()->btnSend->isVisible(), *sendPath);
-            answer = bodyOf(window->WebBrowser());
+            answer = bodyText(window->WebBrowser());
             static int shot = 0;
             keepScreenshot(window, QStringLiteral("preview-%1.png").arg(++shot));
             if (publish && *sendPath) {

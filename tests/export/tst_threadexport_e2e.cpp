@@ -5,6 +5,7 @@
 // profile of its own, is started by the first export and quit at the end;
 // in a build without the office binding the exports end in its message.
 #include "browser/WebEngineHost.h"
+#include "common/BrowserText.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
 #include "common/TestSettings.h"
@@ -79,16 +80,7 @@ class TestThreadExportE2E : public QObject
         }, 60000);
     }
 
-    QString body()
-    {
-        QString text;
-        bool done = false;
-        m_main->WebBrowser()->requestBodyOuterHtml([&](const QString &html) {
-            text = html;
-            done = true;
-        });
-        return QTest::qWaitFor([&] { return done; }, 30000) ? text : QString();
-    }
+    QString body() { return bodyText(m_main->WebBrowser(), {}, 30000); }
 
     // Publishes an answer in a thread, as the posting form would.
     bool postAnswer(int thread, const QString &text)

@@ -1,5 +1,6 @@
 // The real main window with Qt WebEngine against the forum simulator.
 #include "browser/WebEngineHost.h"
+#include "common/BrowserText.h"
 #include "common/ForumSim.h"
 #include "common/TestSettings.h"
 #include "main/Main.h"
@@ -65,19 +66,6 @@ class TestMainE2E : public QObject
             return;
         QTest::qWait(1500);
         m_main->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-    }
-
-    QString bodyOf(BrowserHost *host, const QString &stopAfter = {})
-    {
-        QString body;
-        bool done = false;
-        host->requestBodyOuterHtml([&](const QString &html) {
-            body = html;
-            done = true;
-        }, stopAfter);
-        if (!QTest::qWaitFor([&] { return done; }, 10000))
-            return QStringLiteral("<timeout>");
-        return body;
     }
 
     static QString fixture(const QString &name)
@@ -154,7 +142,7 @@ private Q_SLOTS:
         keepScreenshot(QStringLiteral("main-thread.png"));
 
         // The serialised page carries the markers the export cuts along.
-        const QString body = bodyOf(m_main->WebBrowser());
+        const QString body = bodyText(m_main->WebBrowser());
         const QStringList lines = body.split(QStringLiteral("\r\n"));
         QVERIFY(lines.first().startsWith(QStringLiteral("<BODY")));
         QVERIFY(lines.contains(QStringLiteral(
@@ -166,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(!body.contains(QLatin1Char('\n') + QStringLiteral("\n")));
 
         // The title scan needs the text only up to the title line.
-        const QString head = bodyOf(m_main->WebBrowser(), QStringLiteral("<P align=center><BIG><BIG><STRONG>"));
+        const QString head = bodyText(m_main->WebBrowser(), QStringLiteral("<P align=center><BIG><BIG><STRONG>"));
         QVERIFY(body.startsWith(head));
         QVERIFY(head.endsWith(QStringLiteral("</STRONG></BIG></BIG></P>")));
         QCOMPARE(head.count(QStringLiteral("\r\n")), 1);
@@ -207,7 +195,7 @@ private Q_SLOTS:
             "<LI>eins</LI>\r\n"
             "<LI><A href=\"http://h/x?a=1&amp;b=2\">zwei</A></LI></UL>\r\n"
             "<FORM><INPUT type=checkbox checked name=c></FORM><!-- Notiz --></BODY>");
-        QCOMPARE(bodyOf(host), expected);
+        QCOMPARE(bodyText(host), expected);
     }
 
     void enterInAPageFieldMakesOneLineBreak()
