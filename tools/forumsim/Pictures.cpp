@@ -20,32 +20,9 @@ constexpr std::size_t kCacheEntries = 64;
 constexpr std::size_t kCacheBytes = 64 * 1024 * 1024;
 constexpr std::size_t kMaxMemoryUploads = 256 * 1024 * 1024;
 
-Timestamp localNow()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    return makeTimestamp(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1), static_cast<unsigned>(tm.tm_mday),
-                         tm.tm_hour, tm.tm_min, tm.tm_sec);
-}
-
 const char *extensionOf(ImageType type)
 {
     return type == ImageType::Png ? "png" : "jpg";
-}
-
-bool writeWhole(int fd, std::string_view data)
-{
-    std::size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::optional<std::string> readFileBounded(const std::string &path, std::size_t maxBytes)
@@ -320,7 +297,7 @@ UploadOutcome PictureStore::upload(std::string_view title, std::string_view name
         const std::string temporary = base + ".tmp";
         const std::string final = base + "." + extensionOf(image.type);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        const bool written = fd >= 0 && writeWhole(fd, bytes) && ::fsync(fd) == 0;
+        const bool written = fd >= 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
         if (fd >= 0)
             ::close(fd);
         if (!written || ::rename(temporary.c_str(), final.c_str()) != 0) {

@@ -30,15 +30,6 @@ struct Failure {
     std::string message;
 };
 
-Timestamp localNow()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    return makeTimestamp(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1), static_cast<unsigned>(tm.tm_mday),
-                         tm.tm_hour, tm.tm_min, tm.tm_sec);
-}
-
 std::string inQuotes(std::string_view text)
 {
     return "\u201E" + std::string(text) + "\u201C";

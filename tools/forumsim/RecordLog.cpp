@@ -217,22 +217,27 @@ bool RecordLog::open(const std::string &path, std::string &error)
     return true;
 }
 
-bool RecordLog::append(const Record &record)
+bool writeAll(int fd, std::string_view data)
 {
-    const std::string data = encodeRecord(record);
-    const std::lock_guard lock(m_mutex);
-    if (m_fd < 0)
-        return false;
     std::size_t written = 0;
     while (written < data.size()) {
-        const ssize_t n = ::write(m_fd, data.data() + written, data.size() - written);
+        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
         written += static_cast<std::size_t>(n);
     }
-    return ::fdatasync(m_fd) == 0;
+    return true;
+}
+
+bool RecordLog::append(const Record &record)
+{
+    const std::string data = encodeRecord(record);
+    const std::lock_guard lock(m_mutex);
+    if (m_fd < 0)
+        return false;
+    return writeAll(m_fd, data) && ::fdatasync(m_fd) == 0;
 }
 
 } // namespace forumsim

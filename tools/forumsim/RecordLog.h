@@ -20,6 +20,10 @@
 
 namespace forumsim {
 
+// Writes all of `data` to the descriptor, through interruptions and short
+// writes; false on any error.
+bool writeAll(int fd, std::string_view data);
+
 using Record = std::vector<std::pair<std::string, std::string>>;
 
 // The value of the first field called `name`, or nullptr.

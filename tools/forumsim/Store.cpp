@@ -1,9 +1,19 @@
 #include "Store.h"
 
 #include <algorithm>
+#include <ctime>
 #include <mutex>
 
 namespace forumsim {
+
+Timestamp localNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return makeTimestamp(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1), static_cast<unsigned>(tm.tm_mday),
+                         tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
 
 int ForumStore::addSection(std::string word, std::string title, int firstNumber, int lastNumber)
 {

@@ -44,6 +44,9 @@ constexpr Timestamp makeTimestamp(int year, unsigned month, unsigned day,
     return date.time_since_epoch().count() * 86400LL + hour * 3600LL + minute * 60LL + second;
 }
 
+// The forum's local time now.
+Timestamp localNow();
+
 struct MessageData {
     std::string subject;
     std::string author;
