@@ -21,6 +21,13 @@ QString fixture(const QString &name)
 {
     return QStringLiteral(TARNVIK_SOURCE_DIR "/tests/browser/data/") + name;
 }
+// With TARNVIK_SCREENSHOT_DIR set, keeps a picture of a window for a look.
+void keepScreenshot(QWidget *window, const QString &name)
+{
+    const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+}
 } // namespace
 
 class TestBrowserHost : public QObject
@@ -119,6 +126,7 @@ private Q_SLOTS:
             QVERIFY(box);
             ++shown;
             if (QCheckBox *stop = box->checkBox()) {
+                keepScreenshot(box, QStringLiteral("page-dialog.png"));
                 QCOMPARE(stop->text(), QStringLiteral("Keine weiteren Dialoge von dieser Seite"));
                 offered = true;
                 stop->setChecked(true);
@@ -144,6 +152,7 @@ private Q_SLOTS:
         m_host->view()->page()->runJavaScript(QStringLiteral("setTimeout(function () { for (;;) {} }, 0);"));
         QVERIFY(problems.wait(10000));
         QCOMPARE(m_host->problemText(), QStringLiteral("Die Seite reagiert nicht mehr."));
+        keepScreenshot(m_window.get(), QStringLiteral("page-hung.png"));
 
         QSignalSpy completed(m_host, &BrowserHost::DocumentComplete);
         m_host->widget()->findChild<QPushButton *>(QStringLiteral("btnReload"))->click();
