@@ -49,28 +49,29 @@ class DesktopSession
 public:
     ~DesktopSession()
     {
-        for (QProcess *process : {&m_wm, &m_display}) {
-            process->terminate();
-            if (!process->waitForFinished(3000)) {
-                process->kill();
-                process->waitForFinished();
-            }
-        }
+        stop(m_wm);
+        stop(m_display);
     }
 
     bool start()
     {
-        for (int number = 140; number < 200 && m_name.isEmpty(); ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-                continue;
-            m_display.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
-                                                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-            if (QTest::qWaitFor([&] { return QFile::exists(socket) || m_display.state() == QProcess::NotRunning; },
-                                15000)
-                && m_display.state() == QProcess::Running)
-                m_name = QStringLiteral(":%1").arg(number);
+        // A display counts once a client gets through: where /tmp/.X11-unix
+        // may not be written, Xvfb listens on its abstract socket only.
+        for (int number = 140; number < 150 && m_name.isEmpty(); ++number) {
+            const QString name = QStringLiteral(":%1").arg(number);
+            m_display.start(QStringLiteral("Xvfb"), {name, QStringLiteral("-screen"), QStringLiteral("0"),
+                                                     QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                                     QStringLiteral("tcp")});
+            const bool answers = QTest::qWaitFor(
+                [&] {
+                    return m_display.state() == QProcess::NotRunning
+                           || run(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), name}, 5000).code == 0;
+                },
+                15000);
+            if (answers && m_display.state() == QProcess::Running)
+                m_name = name;
+            else
+                stop(m_display);
         }
         if (m_name.isEmpty())
             return false;
@@ -104,6 +105,17 @@ public:
     }
 
 private:
+    static void stop(QProcess &process)
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
     QProcess m_display;
     QProcess m_wm;
     QString m_name;
