@@ -53,12 +53,14 @@ public:
         stop(m_display);
     }
 
-    bool start()
+    // Empty on success, else what the display or the window manager said.
+    QString start()
     {
         // A display counts once a client gets through: where /tmp/.X11-unix
         // may not be written, Xvfb listens on its abstract socket only.
         for (int number = 140; number < 150 && m_name.isEmpty(); ++number) {
             const QString name = QStringLiteral(":%1").arg(number);
+            m_display.setProcessChannelMode(QProcess::MergedChannels);
             m_display.start(QStringLiteral("Xvfb"), {name, QStringLiteral("-screen"), QStringLiteral("0"),
                                                      QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
                                                      QStringLiteral("tcp")});
@@ -74,11 +76,17 @@ public:
                 stop(m_display);
         }
         if (m_name.isEmpty())
-            return false;
+            return QStringLiteral("no display: ") + QString::fromLocal8Bit(m_display.readAll());
         m_wm.setProcessEnvironment(environment());
+        m_wm.setProcessChannelMode(QProcess::MergedChannels);
         m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         // The window manager is there once it answers for itself.
-        return QTest::qWaitFor([this] { return wmctrl({QStringLiteral("-m")}).code == 0; }, 30000);
+        Run last;
+        if (QTest::qWaitFor([&] { return (last = wmctrl({QStringLiteral("-m")})).code == 0; }, 30000))
+            return {};
+        return QStringLiteral("no window manager on %1 (%2): %3; %4")
+            .arg(m_name, m_wm.state() == QProcess::Running ? QStringLiteral("running") : m_wm.errorString(),
+                 last.output, QString::fromLocal8Bit(m_wm.readAll()));
     }
 
     QProcessEnvironment environment() const
@@ -210,7 +218,8 @@ private Q_SLOTS:
         QCOMPARE(exec, QStringLiteral("tarnvik"));
 
         DesktopSession session;
-        QVERIFY2(session.start(), "no virtual display with a window manager");
+        const QString problem = session.start();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
         const QString config = m_home.filePath(QStringLiteral(".config"));
         QVERIFY(QDir().mkpath(config));
         {
@@ -232,16 +241,20 @@ private Q_SLOTS:
         program.start(QStandardPaths::findExecutable(exec, {installed(QStringLiteral("bin"))}), {});
         QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
 
-        QString window;
-        QVERIFY(QTest::qWaitFor([&] { return !(window = session.windowTitled(QStringLiteral("Tarnvik BETA"))).isEmpty(); },
-                                30000));
-        const auto state = [&] {
-            return run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("_NET_WM_STATE")}, 10000,
-                       session.environment()).output;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(state().contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_VERT"))
-                                     && state().contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_HORZ")),
-                                 10000);
+        // Looked up each time: the program re-creates its native window once
+        // after the first showing.
+        QString state;
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            [&] {
+                const QString window = session.windowTitled(QStringLiteral("Tarnvik BETA"));
+                state = window.isEmpty() ? QStringLiteral("no window")
+                                         : run(QStringLiteral("xprop"), {QStringLiteral("-id"), window,
+                                                                         QStringLiteral("_NET_WM_STATE")},
+                                               10000, session.environment()).output;
+                return state.contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_VERT"))
+                       && state.contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_HORZ"));
+            }(),
+            qPrintable(state), 40000);
 
         QCOMPARE(session.wmctrl({QStringLiteral("-c"), QStringLiteral("Tarnvik BETA")}).code, 0);
         const bool ended = program.waitForFinished(20000);
