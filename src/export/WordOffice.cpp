@@ -1,3 +1,4 @@
+#include "export/OfficeProcess.h"
 #include "export/OfficeUno.h"
 #include "export/WordConnection.h"
 #include "export/WordOffice.h"
@@ -315,8 +316,10 @@ void cleanUp(Connections &c)
     } catch (...) {
     }
     c.document.Disconnect();
+    StartedOffice quitting;
     try {
         if (c.application.connected() && startedByProgram(c) && openDocuments(c.application.desktop).empty()) {
+            quitting = c.started;
             c.started = {};
             c.application.desktop->terminate();
         }
@@ -324,6 +327,10 @@ void cleanUp(Connections &c)
         // The bridge may die before the office answers.
     }
     disconnect(c);
+    // An office that hangs on its way out would keep the pipe's name and
+    // its profile from the next export; it holds no document.
+    if (quitting.pid != 0)
+        tarnvik::word::endOfficeProcesses(quitting.pipe, quitting.pid, 5000);
 }
 
 void setPageMargins(const Reference<css::frame::XModel> &model)

@@ -5,6 +5,7 @@
 // pictures with their sizes and whether they are embedded, and the margins
 // of its page styles. Only for suites built with the LibreOffice SDK.
 
+#include "export/OfficeProcess.h"
 #include "export/OfficeUno.h"
 
 #include <QDir>
@@ -123,15 +124,19 @@ inline void close(const Reference<css::frame::XModel> &model)
         Reference<css::util::XCloseable>(model, UNO_QUERY_THROW)->close(true);
 }
 
-// Quits the office on `pipe`, if one listens there.
-inline void quitOffice(const QString &pipe)
+// Quits the office on `pipe`, if one runs there, and ends it outright should
+// it hang on its way out; true once none is left.
+inline bool quitOffice(const QString &pipe)
 {
+    if (tarnvik::word::officeProcesses(pipe).isEmpty())
+        return true;
     try {
         if (const auto d = desktop(pipe); d.is())
             d->terminate();
     } catch (...) {
         // The bridge may die before the office answers.
     }
+    return tarnvik::word::endOfficeProcesses(pipe, 0, 10000);
 }
 
 inline QList<Paragraph> paragraphs(const Reference<css::frame::XModel> &model)

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -149,9 +150,8 @@ private slots:
     void cleanupTestCase()
     {
         // The office the suite started, should a failing test have left it.
-        quitOffice(m_options.pipeName);
         // The profile goes with the temporary folder once the office is gone.
-        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(m_options.profileFolder + QStringLiteral("/.lock")), 15000);
+        QVERIFY(readback::quitOffice(m_options.pipeName));
     }
 
     void documentFileName_data()
@@ -190,6 +190,25 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(QSize, narrowed);
         QCOMPARE(word::narrowedPictureSize(size), narrowed);
+    }
+
+    void anOfficeHungOnItsWayOutIsEnded()
+    {
+        // A launcher and its child, both named by the pipe the way the office
+        // is, both waiting for a line that never comes.
+        const QString pipe = QStringLiteral("tarnvik_hung_%1").arg(QCoreApplication::applicationPid());
+        const QString named = QStringLiteral("pipe,name=%1;urp").arg(pipe);
+        QProcess launcher;
+        launcher.start(QStringLiteral("sh"),
+                       {QStringLiteral("-c"),
+                        QStringLiteral("exec 3<&0; sh -c 'read x' \"$0\" <&3 & read x"), named});
+        QVERIFY(launcher.waitForStarted());
+        QTRY_COMPARE(word::officeProcesses(pipe, launcher.processId()).size(), 2);
+        QVERIFY(word::officeProcesses(pipe, 1).isEmpty()); // not the children of another
+
+        QVERIFY(word::endOfficeProcesses(pipe, launcher.processId(), 200));
+        QVERIFY(launcher.waitForFinished(5000));
+        QVERIFY(word::officeProcesses(pipe).isEmpty());
     }
 
     void noOfficeGivesAMessageAndKeepsTheFiles()
@@ -391,6 +410,7 @@ private slots:
         closeAll();
         QVERIFY(!build(unwritable, QStringLiteral("Hobelbank"), 0, true).ok);
         QTRY_VERIFY_WITH_TIMEOUT(!resolveOffice(m_options.pipeName).is(), 10000);
+        QVERIFY(word::officeProcesses(m_options.pipeName).isEmpty());
         QVERIFY(ListOpenDocuments().isEmpty());
     }
 };
