@@ -10,6 +10,7 @@
 #include "common/ModalHelper.h"
 #include "common/ResponseTemplate.h"
 #include "common/TestSettings.h"
+#include "common/Widgets.h"
 #include "editor/Edit.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -29,6 +30,8 @@
 
 using namespace tarnvik;
 
+using namespace testwidgets;
+
 namespace {
 // The body of an address, fetched past the browser.
 QByteArray fetch(const QUrl &url)
@@ -42,16 +45,6 @@ QByteArray fetch(const QUrl &url)
     return body;
 }
 
-// With TARNVIK_SCREENSHOT_DIR set, keeps a picture of a window for a look.
-void keepScreenshot(QWidget *window, const QString &name)
-{
-    const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    QTest::qWait(1000);
-    window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-}
-
 // The same for a page of the simulator as the browser shows it.
 void keepPageScreenshot(const QUrl &url, const QString &name)
 {
@@ -63,7 +56,7 @@ void keepPageScreenshot(const QUrl &url, const QString &name)
     view.load(url);
     view.show();
     if (loaded.wait(15000))
-        keepScreenshot(&view, name);
+        keepScreenshot(&view, name, 1000);
 }
 } // namespace
 
@@ -114,7 +107,7 @@ class TestAutomationE2E : public QObject
             QCOMPARE(window->controls()->btnSend->isVisible(), *sendPath);
             answer = bodyText(window->WebBrowser());
             static int shot = 0;
-            keepScreenshot(window, QStringLiteral("preview-%1.png").arg(++shot));
+            keepScreenshot(window, QStringLiteral("preview-%1.png").arg(++shot), 1000);
             if (publish && *sendPath) {
                 QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
                 return; // the window closes by itself after the forum's answer
@@ -242,7 +235,7 @@ private Q_SLOTS:
             if (pictures.wait(20000))
                 taken = pictures.first().first().toString();
             (void)QTest::qWaitFor([window] { return window->UploadStep == 2; }, 10000);
-            keepScreenshot(window, QStringLiteral("upload-done.png"));
+            keepScreenshot(window, QStringLiteral("upload-done.png"), 1000);
             window->close();
         });
         editor.PicturePopup()->actions().at(0)->trigger();

@@ -4,6 +4,7 @@
 #include "browser/WebPage.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
+#include "common/Widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,17 +17,12 @@
 
 #include <signal.h>
 
+using namespace testwidgets;
+
 namespace {
 QString fixture(const QString &name)
 {
     return QStringLiteral(TARNVIK_SOURCE_DIR "/tests/browser/data/") + name;
-}
-// With TARNVIK_SCREENSHOT_DIR set, keeps a picture of a window for a look.
-void keepScreenshot(QWidget *window, const QString &name)
-{
-    const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
 }
 } // namespace
 

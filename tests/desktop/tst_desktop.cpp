@@ -4,6 +4,7 @@
 #include "browser/EngineSetup.h"
 #include "browser/WebEngineHost.h"
 #include "common/TestSettings.h"
+#include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 
@@ -20,6 +21,8 @@
 #include <memory>
 
 using tarnvik::engine::decideSandbox;
+
+using namespace testwidgets;
 
 namespace {
 
@@ -93,14 +96,6 @@ class TestDesktop : public QObject
         if (!QTest::qWaitFor([&] { return text->has_value(); }, 10000))
             return QStringLiteral("<timeout>");
         return **text;
-    }
-
-    // With TARNVIK_SCREENSHOT_DIR set, keeps a picture of the screen for a look.
-    static void keepScreenshot(const QString &name)
-    {
-        const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
-        if (!dir.isEmpty())
-            QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
     }
 
 private Q_SLOTS:

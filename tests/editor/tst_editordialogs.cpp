@@ -1,5 +1,6 @@
 // The link and picture dialogs, driven with real key and mouse events.
 #include "common/ModalHelper.h"
+#include "common/Widgets.h"
 #include "editor/Link.h"
 #include "editor/Markup.h"
 #include "editor/PicID.h"
@@ -18,28 +19,13 @@
 
 using namespace tarnvik;
 
-namespace {
-// Without a window manager a shown window is not activated by itself.
-bool showActive(QWidget *window)
-{
-    window->show();
-    window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
-}
+using namespace testwidgets;
 
+namespace {
 // Clicks a radio button on its circle, as a user does.
 void choose(QRadioButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
-}
-
-template<typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    T *widget = dialog->findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no control %s", name);
-    return widget;
 }
 
 QLineEdit *edit(QWidget *dialog, const char *name)

@@ -5,6 +5,7 @@
 #include "common/FakeBrowserHost.h"
 #include "common/ModalHelper.h"
 #include "common/TestSettings.h"
+#include "common/Widgets.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
 #include "export/Title.h"
@@ -22,32 +23,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace testwidgets;
+
 namespace {
 const QString kSingle = QStringLiteral("http://forum.test/cgi-bin/forum/webbbs_config.pl/read/1002");
 
-// With TARNVIK_SCREENSHOT_DIR set, keeps a picture of the window for a look.
-void keepScreenshot(QWidget *window, const QString &name)
-{
-    const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        window->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-}
-
-template<typename T>
-T *child(QWidget *dialog, const char *name)
-{
-    T *widget = dialog->findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no control %s", name);
-    return widget;
-}
-
-bool showActive(QWidget *window)
-{
-    window->show();
-    window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
-}
 } // namespace
 
 class TestThreadExportUi : public QObject
