@@ -321,6 +321,9 @@ void TDM::loadPasswort(QSettings *settings, bool storedInSettings)
         m_PasswortInKeychain = true;
         break;
     case Status::Unavailable:
+        // The password is unknown, not empty: unless the user sets one, it
+        // is neither stored in the file nor written over in the keychain.
+        m_unloaded << kPasswort;
         break;
     }
 }

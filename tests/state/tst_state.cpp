@@ -293,6 +293,27 @@ private Q_SLOTS:
         QCOMPARE(keychain->values.value(QStringLiteral("Passwort")), QStringLiteral("alt"));
     }
 
+    // A keychain that does not answer at the start leaves the password
+    // unknown: other changed texts must not store it as empty, which the
+    // next start would move into the keychain over the real one.
+    void anUnansweredKeychainKeepsThePassword()
+    {
+        writeRaw("[General]\nName=alt\n");
+        auto keychain = std::make_shared<MemorySecretStore>();
+        keychain->values.insert(QStringLiteral("Passwort"), QStringLiteral("geheim"));
+        keychain->available = false;
+        TDMEnvironment env = environment();
+        env.secrets = keychain;
+        {
+            TDM dm(env);
+            dm.SetName(QStringLiteral("neu"));
+        }
+        QVERIFY(!stored().contains(QStringLiteral("Passwort")));
+        keychain->available = true;
+        TDM again(env);
+        QCOMPARE(again.Passwort(), QStringLiteral("geheim"));
+    }
+
     // The settings file read from its bytes: the settings store's own syntax,
     // with text that is not UTF-8 taken as Windows-1252.
     void legacyIniValue_data()
