@@ -15,6 +15,7 @@
 #include "state/DialogFont.h"
 #include "ui_Edit.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -236,8 +237,12 @@ void TfrmEdit::loadStartText()
                 setSubject(post.subject);
             setBodyFromLines(post.bodyLines);
         } else if (QFileInfo(draft).size() > 0) {
-            // A draft the editor cannot take (too large, no text) is named,
-            // and the editor opens empty.
+            // A draft the editor cannot take (too large, no text) is named
+            // and set aside, so that typing on cannot write over it; the
+            // editor opens empty.
+            const QString aside = postfile::setDraftAside(draft);
+            if (!aside.isEmpty())
+                error += QStringLiteral(" Der Entwurf bleibt als „%1“ erhalten.").arg(QDir::toNativeSeparators(aside));
             reportError(error);
         }
         return;

@@ -123,6 +123,18 @@ void pruneAnswerDrafts(const QString &folder, int keep, const QString &spare)
         QFile::remove(drafts.at(i).filePath());
 }
 
+QString setDraftAside(const QString &fileName)
+{
+    const QFileInfo draft(fileName);
+    const QString stem = draft.dir().filePath(draft.completeBaseName() + QStringLiteral(".nicht-geladen"));
+    for (int n = 1; n <= 100; ++n) {
+        const QString aside = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + QStringLiteral(".txt");
+        if (!QFileInfo::exists(aside))
+            return QFile::rename(fileName, aside) ? aside : QString();
+    }
+    return {};
+}
+
 DraftKeeper::DraftKeeper(QString fileName, std::function<Post()> snapshot, QObject *parent)
     : QObject(parent), m_fileName(std::move(fileName)), m_snapshot(std::move(snapshot))
 {

@@ -59,6 +59,11 @@ QString answerDraftName(qint32 threadNumber);
 // until at most `keep` others remain; other files are left alone.
 void pruneAnswerDrafts(const QString &folder, int keep, const QString &spare = {});
 constexpr int kMaxAnswerDrafts = 20;
+// Renames a draft the editor refused ("NewText.txt" to
+// "NewText.nicht-geladen.txt", numbered where that name is taken), so that
+// the next save of the editor cannot write over it. Returns the new name,
+// or empty where the file could not be renamed.
+QString setDraftAside(const QString &fileName);
 
 // Keeps an editor's text in a draft file: a few seconds after the first
 // unsaved change, and whenever saveNow() is called, so that a crash or a

@@ -816,6 +816,11 @@ void TestEditor::oversizedInputRefused()
     QCOMPARE(m_errors.size(), 1);
     QVERIFY2(m_errors.first().startsWith(QStringLiteral("Datei %1 kann nicht geöffnet werden. ").arg(draft(true))),
              qPrintable(m_errors.first()));
+    // It is kept aside, where typing on cannot overwrite it.
+    const QString aside = programFolder() + QStringLiteral("NewText.nicht-geladen.txt");
+    QVERIFY2(m_errors.first().endsWith(QStringLiteral("„%1“ erhalten.").arg(aside)), qPrintable(m_errors.first()));
+    QCOMPARE(readAll(aside), huge.toLatin1() + "\r\nBetreff\r\n");
+    QVERIFY(!QFile::exists(draft(true)));
     DM->SetTemplate(huge);
     auto e = open(false);
     QCOMPARE(e->BodyText(), QString());
