@@ -19,14 +19,19 @@ bool canWriteIn(const QString &folder)
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".tarnvik-probe-XXXXXX")));
     return probe.open();
 }
+
+// An installed copy keeps its data in <prefix>/share/tarnvik beside
+// <prefix>/bin, wherever the prefix is.
+QString installedDataPath(const QString &programFolder, const QString &name)
+{
+    return withTrailingSeparator(programFolder) + QStringLiteral("../share/tarnvik/") + name;
+}
 } // namespace
 
 QString workFolder(const QString &programFolder)
 {
-    // An installed copy (its data in <prefix>/share/tarnvik beside
-    // <prefix>/bin) never writes into bin/, not even when it runs as root.
-    const bool installed = QFileInfo(withTrailingSeparator(programFolder)
-                                     + QStringLiteral("../share/tarnvik/Response.html")).isFile();
+    // An installed copy never writes into bin/, not even when it runs as root.
+    const bool installed = QFileInfo(installedDataPath(programFolder, QStringLiteral("Response.html"))).isFile();
     if (!installed && canWriteIn(programFolder))
         return withTrailingSeparator(programFolder);
     const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -40,6 +45,8 @@ QString dataFilePath(const QString &programFolder, const QString &name)
     const QString beside = withTrailingSeparator(programFolder) + name;
     if (QFileInfo(beside).isFile())
         return beside;
+    if (const QString prefix = installedDataPath(programFolder, name); QFileInfo(prefix).isFile())
+        return QDir::cleanPath(prefix);
     const QString installed =
         QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("tarnvik/") + name);
     return installed.isEmpty() ? beside : installed;

@@ -197,7 +197,8 @@ private Q_SLOTS:
         });
         qputenv("HOME", m_home.path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral(".local/share")).toLocal8Bit());
-        qputenv("XDG_DATA_DIRS", installed(QStringLiteral("share")).toLocal8Bit());
+        // A prefix outside the data search path, as under /opt.
+        qputenv("XDG_DATA_DIRS", "/usr/share");
         const QString bin = installed(QStringLiteral("bin"));
         QCOMPARE(QFileInfo(tarnvik::dataFilePath(bin, QStringLiteral("Response.html"))).canonicalFilePath(),
                  QFileInfo(installed(QStringLiteral("share/tarnvik/Response.html"))).canonicalFilePath());
