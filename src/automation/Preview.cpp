@@ -38,7 +38,6 @@ TfrmPreview::TfrmPreview(QWidget *owner)
     m_browser->widget()->setAccessibleName(QStringLiteral("Vorschau des Forums"));
     ui->browserLayout->addWidget(m_browser->widget());
     connect(m_browser, &BrowserHost::NavigateComplete2, this, &TfrmPreview::WebBrowserNavigateComplete2);
-    connect(m_browser, &BrowserHost::DocumentComplete, this, &TfrmPreview::WebBrowserDocumentComplete);
     // The work page is a local file whose form goes to the forum; the engine
     // lets a local page send to a web address only when told so, and only
     // this window's page is told.
@@ -129,11 +128,9 @@ void TfrmPreview::WebBrowserNavigateComplete2(const QString &)
                 return;
             if (!result.ok) {
                 reportError(result.error);
-                Q_EMIT self->submitted(false);
                 return;
             }
             self->ui->btnSend->setEnabled(true);
-            Q_EMIT self->submitted(true);
         });
     });
 }
@@ -153,11 +150,6 @@ void TfrmPreview::updateSendPath()
         self->ui->btnSend->setVisible(previewPage);
         Q_EMIT self->forumPageShown(previewPage);
     });
-}
-
-void TfrmPreview::WebBrowserDocumentComplete(const QString &)
-{
-    // Everything happens on the navigation events.
 }
 
 void TfrmPreview::SendPost()

@@ -46,14 +46,11 @@ public:
 
     // Handlers, named after control and event.
     void WebBrowserNavigateComplete2(const QString &address);
-    void WebBrowserDocumentComplete(const QString &address);
     void SendPost();
     void ButtonClick();
     void TimerCloseTimer();
 
 Q_SIGNALS:
-    // The automatic submission ran (ok) or stopped at a failing step.
-    void submitted(bool ok);
     // A page of the forum is shown after the submission; on its preview page
     // the send path ("Beitrag so OK? =>" and "Abschicken") is offered.
     void forumPageShown(bool previewPage);

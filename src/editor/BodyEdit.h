@@ -13,7 +13,6 @@ public:
     using QPlainTextEdit::QPlainTextEdit;
 
     void setMaxLength(qsizetype length) { m_maxLength = length; }
-    qsizetype maxLength() const { return m_maxLength; }
 
 signals:
     // A paste or drop was refused because the text would grow past the

@@ -110,10 +110,7 @@ QIcon cachedIcon(int size, const QStringList &names, int index)
     return *it;
 }
 
-} // namespace
-
-namespace TarnvikIcons {
-
+// The 24 x 24 list, in index order.
 QStringList names()
 {
     return {QStringLiteral("Powertool"), QStringLiteral("Hammer"), QStringLiteral("Settings"), QStringLiteral("Answer"),
@@ -124,11 +121,16 @@ QStringList names()
             QStringLiteral("Link"), QStringLiteral("Hoch"), QStringLiteral("Tief")};
 }
 
+// The 16 x 16 list.
 QStringList names16()
 {
     return {QStringLiteral("OpenFolder"), QStringLiteral("Hoch"), QStringLiteral("Tief"),
             QStringLiteral("Center"), QStringLiteral("Big"), QStringLiteral("Code")};
 }
+
+} // namespace
+
+namespace TarnvikIcons {
 
 QIcon icon(int index)
 {
@@ -150,11 +152,6 @@ QPixmap image(int index)
 QPixmap disabledImage(int index)
 {
     return icon(index).pixmap(QSize(24, 24), QIcon::Disabled);
-}
-
-QPixmap image16(int index)
-{
-    return icon16(index).pixmap(QSize(16, 16));
 }
 
 } // namespace TarnvikIcons

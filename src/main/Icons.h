@@ -39,17 +39,13 @@ enum TarnvikIcon16 : int { ico16OpenFolder = 0, ico16Hoch, ico16Tief, ico16Cente
 // for its icons pays nothing at start-up.
 namespace TarnvikIcons {
 
-QStringList names();   // the 24 x 24 list, in index order
-QStringList names16(); // the 16 x 16 list
-
 // The icon for a toolbar action: the drawing, greyed when the action is
 // disabled. A null icon for an index outside the list.
 QIcon icon(int index);
 QIcon icon16(int index);
 
-// Single images of the lists, 24 x 24 (enabled and greyed) and 16 x 16.
+// Single images of the 24 x 24 list, enabled and greyed.
 QPixmap image(int index);
 QPixmap disabledImage(int index);
-QPixmap image16(int index);
 
 } // namespace TarnvikIcons

@@ -60,7 +60,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     ui->StatusBar->addWidget(m_statusLabel, 1);
     ui->StatusBar->setSizeGripEnabled(true);
 
-    m_browser = makeBrowser ? makeBrowser(ui->browserArea) : new WebEngineHost(ui->browserArea);
+    m_browser = makeBrowser ? makeBrowser(ui->browserArea) : tarnvik::makeBrowser(ui->browserArea);
     m_browser->setParent(this);
     m_browser->widget()->setAccessibleName(QStringLiteral("Forum"));
     ui->browserLayout->addWidget(m_browser->widget());

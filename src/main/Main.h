@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/BrowserHost.h"
 #include "export/ThreadExport.h"
 
 #include <QDeadlineTimer>
@@ -20,10 +21,8 @@ class TfrmMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    using BrowserFactory = std::function<BrowserHost *(QWidget *parent)>;
-
     // The browser comes from `makeBrowser` (the tests hand in a fake one);
-    // by default it is Qt WebEngine.
+    // by default from the program's one browser factory.
     explicit TfrmMain(BrowserFactory makeBrowser = {}, QWidget *parent = nullptr);
     ~TfrmMain() override;
 

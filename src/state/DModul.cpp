@@ -2,12 +2,12 @@
 
 #include "state/CommaText.h"
 #include "state/ErrorReport.h"
+#include "state/FileAccess.h"
 #include "state/IniValue.h"
 #include "state/WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -112,9 +112,10 @@ private:
         if (!m_rawRead) {
             m_rawRead = true;
             // Only a settings file has bytes to read; the registry keeps text.
-            QFile file(m_settings.fileName());
-            if (QFileInfo(file).isFile() && file.size() <= kMaxSettingsFile && file.open(QIODevice::ReadOnly))
-                m_raw = file.read(kMaxSettingsFile);
+            // One that cannot be read or is too large has none to offer.
+            QString ignored;
+            if (QFileInfo(m_settings.fileName()).isFile())
+                tarnvik::files::readBounded(m_settings.fileName(), kMaxSettingsFile, {}, m_raw, ignored);
         }
         return m_raw;
     }
