@@ -35,5 +35,16 @@ void TBodyEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Shift+Enter would put a soft break inside a line; the body knows only
+    // real line breaks.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && event->modifiers().testFlag(Qt::ShiftModifier)) {
+        QTextCursor cursor = textCursor();
+        cursor.insertText(QStringLiteral("\n"));
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }

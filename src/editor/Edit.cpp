@@ -96,7 +96,6 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     bodyFont.setPixelSize(13);
     ui->Memo->setFont(bodyFont);
     ui->Memo->setContextMenuPolicy(Qt::CustomContextMenu);
-    ui->Memo->installEventFilter(this);
     ui->Memo->setMaxLength(postfile::kMaxBodyLength);
     ui->EBetreff->setMaxLength(int(postfile::kMaxSubjectLength));
     connect(ui->Memo, &TBodyEdit::insertRefused, this, [] {
@@ -291,18 +290,6 @@ void TfrmEdit::keyPressEvent(QKeyEvent *event)
 
 bool TfrmEdit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->Memo && event->type() == QEvent::KeyPress) {
-        // Shift+Enter would put a soft break inside a line; the body knows
-        // only real line breaks.
-        auto *key = static_cast<QKeyEvent *>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            && key->modifiers().testFlag(Qt::ShiftModifier)) {
-            QTextCursor cursor = ui->Memo->textCursor();
-            cursor.insertText(QStringLiteral("\n"));
-            applyCursor(cursor);
-            return true;
-        }
-    }
     if (event->type() == QEvent::ToolTip) {
         // Hints show on the top toolbar only, and only for commands that
         // have one.

@@ -836,6 +836,9 @@ void TestEditor::oversizedInputRefused()
     QTest::keyClick(memo(e.get()), Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(e->BodyText().size(), postfile::kMaxBodyLength);
     QCOMPARE(m_errors.size(), 3);
+    // Nor does a line break, whichever Enter makes it.
+    QTest::keyClick(memo(e.get()), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(e->BodyText().size(), postfile::kMaxBodyLength);
 }
 
 void TestEditor::openEditorIsModal()
