@@ -61,6 +61,15 @@ void appendLinkTo(std::string &out, std::string_view address, std::string_view t
     out += "</A>";
 }
 
+void appendImage(std::string &out, std::string_view address, std::string_view attributes)
+{
+    out += "<IMG SRC=\"";
+    out += htmlEscape(address);
+    out += '"';
+    out += attributes;
+    out += '>';
+}
+
 namespace {
 
 // "Subject – Author, Date" as a link to the single message.
@@ -117,22 +126,18 @@ void appendMessageText(std::string &out, const MessageData &m)
             appendLinkTo(out, m.linkUrl, m.linkTitle.empty() ? m.linkUrl : m.linkTitle);
         }
         if (!m.imageUrl.empty()) {
-            out += "<BR>\n<IMG SRC=\"";
-            out += htmlEscape(m.imageUrl);
-            out += "\">";
+            out += "<BR>\n";
+            appendImage(out, m.imageUrl);
         }
     }
     for (std::size_t i = 0; i < m.body.size(); ++i) {
         if (i > 0)
             out += "<BR>\n";
         const BodyLine &line = m.body[i];
-        if (line.kind == BodyLine::Kind::Picture) {
-            out += "<IMG SRC=\"";
+        if (line.kind == BodyLine::Kind::Picture)
+            appendImage(out, line.text);
+        else
             out += htmlEscape(line.text);
-            out += "\">";
-        } else {
-            out += htmlEscape(line.text);
-        }
     }
     out += "</FONT>";
 }

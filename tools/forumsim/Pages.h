@@ -47,6 +47,9 @@ std::string pageStart(std::string_view title);   // up to and including the <BOD
 void appendLink(std::string &out, std::string_view href, std::string_view text);
 // A link to an address a user gave, escaped, opening in a new window.
 void appendLinkTo(std::string &out, std::string_view address, std::string_view text);
+// <IMG SRC="address"> with the address escaped; `attributes` (" WIDTH=120",
+// ...) are trusted and written as they are.
+void appendImage(std::string &out, std::string_view address, std::string_view attributes = {});
 // The big centred line with the subject, the one the client reads a
 // thread's title from.
 void appendTitleLine(std::string &out, const std::string &subject);
