@@ -112,29 +112,21 @@ bool PictureStore::openArchive(const std::string &dataDir, std::ostream &errors,
         }
     }
     readRecordLog(logPath, [&](const Record &r) {
-        auto text = [&](std::string_view name) {
-            const std::string *v = recordField(r, name);
-            return v ? *v : std::string();
-        };
-        const auto number = parseDecimal(text("number"));
-        if (!number || *number < kFirstUploadNumber || text("kind") != "picture") {
+        const auto number = parseDecimal(fieldText(r, "number"));
+        if (!number || *number < kFirstUploadNumber || fieldText(r, "kind") != "picture") {
             errors << "tarnvik-forumsim: " << logPath << ": skipped a picture record without a valid number\n";
             return;
         }
         m_nextNumber = std::max(m_nextNumber, *number + 1);
         Upload u;
         u.info.number = *number;
-        u.info.type = text("type") == "png" ? ImageType::Png : ImageType::Jpeg;
-        u.info.width = parseDecimal(text("width")).value_or(0);
-        u.info.height = parseDecimal(text("height")).value_or(0);
-        u.info.title = text("title");
-        u.info.owner = text("owner");
-        u.info.ownerRegistered = text("registered") == "1";
-        try {
-            u.info.time = std::stoll(text("time"));
-        } catch (...) {
-            u.info.time = 0;
-        }
+        u.info.type = fieldText(r, "type") == "png" ? ImageType::Png : ImageType::Jpeg;
+        u.info.width = parseDecimal(fieldText(r, "width")).value_or(0);
+        u.info.height = parseDecimal(fieldText(r, "height")).value_or(0);
+        u.info.title = fieldText(r, "title");
+        u.info.owner = fieldText(r, "owner");
+        u.info.ownerRegistered = fieldText(r, "registered") == "1";
+        u.info.time = parseInteger(fieldText(r, "time")).value_or(0);
         u.file = (folder / ("B" + std::to_string(*number) + "." + extensionOf(u.info.type))).string();
         struct stat st {};
         if (::stat(u.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0

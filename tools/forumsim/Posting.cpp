@@ -61,63 +61,59 @@ std::optional<Failure> readForm(std::string_view contentType, std::string_view b
         if (!findField(*fields, name))
             return Failure{400, "Im Formular fehlt das Feld " + inQuotes(name) + "."};
     }
-    for (const FormField &f : *fields) {
+    for (const Field &f : *fields) {
         if (!isValidUtf8(f.name) || !isValidUtf8(f.value))
             return Failure{400, "Der Beitrag enthält Zeichen, die nicht gültig UTF-8-kodiert sind."};
     }
-    auto field = [&](std::string_view name) {
-        const std::string *v = findField(*fields, name);
-        return v ? *v : std::string();
-    };
 
-    if (field("action") != "post")
+    if (fieldText(*fields, "action") != "post")
         return Failure{400, "Das Formular verlangt eine unbekannte Aktion."};
-    const auto followup = parseDecimal(trimmed(field("followup")));
+    const auto followup = parseDecimal(trimmed(fieldText(*fields, "followup")));
     if (!followup)
         return Failure{400, "Die Nummer des Beitrags, auf den Sie antworten, ist keine Zahl."};
     form.followup = *followup;
 
-    form.site = std::string(trimmed(field("site")));
-    form.name = std::string(trimmed(field("name")));
+    form.site = std::string(trimmed(fieldText(*fields, "site")));
+    form.name = std::string(trimmed(fieldText(*fields, "name")));
     if (form.name.empty())
         return Failure{400, "Bitte geben Sie Ihren Namen an."};
     if (auto f = checkLine(form.name, "Der Name", kMaxNameChars))
         return f;
 
-    form.email = std::string(trimmed(field("email")));
+    form.email = std::string(trimmed(fieldText(*fields, "email")));
     if (auto f = checkLine(form.email, "Die E-Mail-Adresse", kMaxEmailChars))
         return f;
 
-    form.subject = std::string(trimmed(field("subject")));
+    form.subject = std::string(trimmed(fieldText(*fields, "subject")));
     if (form.subject.empty())
         return Failure{400, "Bitte geben Sie einen Betreff an."};
     if (auto f = checkLine(form.subject, "Der Betreff", kMaxSubjectChars))
         return f;
 
-    form.body = field("body");
+    form.body = fieldText(*fields, "body");
     if (form.body.size() > kMaxBodyBytes)
         return Failure{413, "Der Text ist zu lang: " + std::to_string(form.body.size()) + " Bytes, erlaubt sind "
                                 + std::to_string(kMaxBodyBytes) + " (64 KiB)."};
     if (hasControlCharacters(form.body, true))
         return Failure{400, "Der Text enthält unzulässige Steuerzeichen."};
 
-    form.url = std::string(trimmed(field("url")));
+    form.url = std::string(trimmed(fieldText(*fields, "url")));
     if (!form.url.empty() && !isSafeAddress(form.url, true))
         return Failure{400, "Die Link-Adresse ist ungültig; erlaubt sind http-, https- und ftp-Adressen."};
-    form.urlTitle = std::string(trimmed(field("url_title")));
+    form.urlTitle = std::string(trimmed(fieldText(*fields, "url_title")));
     if (auto f = checkLine(form.urlTitle, "Der Link-Titel", kMaxLinkTitleChars))
         return f;
-    form.imageUrl = std::string(trimmed(field("image_url")));
+    form.imageUrl = std::string(trimmed(fieldText(*fields, "image_url")));
     if (!form.imageUrl.empty() && !isSafeAddress(form.imageUrl, false))
         return Failure{400, "Die Bild-Adresse ist ungültig; erlaubt sind http- und https-Adressen."};
     if (form.url.size() > kMaxAddressChars || form.imageUrl.size() > kMaxAddressChars)
         return Failure{400, "Eine Adresse ist zu lang."};
 
-    form.password = field("password");
+    form.password = fieldText(*fields, "password");
     if (form.password.size() > 200)
         return Failure{400, "Das Passwort ist zu lang."};
-    form.notify = !field("notify").empty();
-    form.preview = !field("preview").empty();
+    form.notify = !fieldText(*fields, "notify").empty();
+    form.preview = !fieldText(*fields, "preview").empty();
     return std::nullopt;
 }
 
@@ -229,33 +225,24 @@ bool PostingDesk::openArchive(const std::string &dataDir, std::ostream &errors, 
     const std::string path = (std::filesystem::path(dataDir) / "posts.log").string();
     std::size_t restored = 0;
     readRecordLog(path, [&](const Record &r) {
-        auto text = [&](std::string_view name) {
-            const std::string *v = recordField(r, name);
-            return v ? *v : std::string();
-        };
-        const auto number = parseDecimal(text("number"));
-        const auto parent = parseDecimal(text("parent"));
-        Timestamp time = 0;
-        try {
-            time = std::stoll(text("time"));
-        } catch (...) {
-            time = 0;
-        }
+        const auto number = parseDecimal(fieldText(r, "number"));
+        const auto parent = parseDecimal(fieldText(r, "parent"));
+        const Timestamp time = parseInteger(fieldText(r, "time")).value_or(0);
         MessageData m;
-        m.subject = text("subject");
-        m.author = text("name");
+        m.subject = fieldText(r, "subject");
+        m.author = fieldText(r, "name");
         m.time = time;
         m.posted = true;
-        m.markup = text("body");
-        m.email = text("email");
-        m.linkUrl = text("url");
-        m.linkTitle = text("url_title");
-        m.imageUrl = text("image_url");
-        const std::string section = text("section");
-        if (text("kind") != "post" || !number || *number == 0 || !parent || m.subject.empty()
+        m.markup = fieldText(r, "body");
+        m.email = fieldText(r, "email");
+        m.linkUrl = fieldText(r, "url");
+        m.linkTitle = fieldText(r, "url_title");
+        m.imageUrl = fieldText(r, "image_url");
+        const std::string section = fieldText(r, "section");
+        if (fieldText(r, "kind") != "post" || !number || *number == 0 || !parent || m.subject.empty()
             || !isValidUtf8(m.subject) || !isValidUtf8(m.author) || !isValidUtf8(m.markup)
             || m_store.addMessage(section, *parent, std::move(m), *number) == 0) {
-            errors << "tarnvik-forumsim: " << path << ": skipped post " << text("number")
+            errors << "tarnvik-forumsim: " << path << ": skipped post " << fieldText(r, "number")
                    << " (its section, thread or number does not fit)\n";
             return;
         }
@@ -305,7 +292,7 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
         return unknownThread();
     if (m_log.isOpen()) {
         Record record = pending;
-        record[1].second = std::to_string(number);
+        record[1].value = std::to_string(number);
         if (!m_log.append(record)) {
             m_store.removeMessage(number);
             return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "

@@ -70,7 +70,7 @@ bool decodePayload(std::string_view payload, Record &record)
         std::string value;
         if (!unescapeInto(value, line.substr(tab + 1)))
             return false;
-        record.emplace_back(std::string(line.substr(0, tab)), std::move(value));
+        record.push_back({std::string(line.substr(0, tab)), std::move(value)});
     }
     return true;
 }
@@ -93,15 +93,6 @@ bool parseHeader(std::string_view line, std::size_t &length, std::uint32_t &crc)
 }
 
 } // namespace
-
-const std::string *recordField(const Record &record, std::string_view name)
-{
-    for (const auto &[key, value] : record) {
-        if (key == name)
-            return &value;
-    }
-    return nullptr;
-}
 
 std::string encodeRecord(const Record &record)
 {

@@ -10,12 +10,13 @@
 // whose length or checksum do not fit (a torn last write, a damaged block)
 // and picks up again at the next header line.
 
+#include "Text.h"
+
 #include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace forumsim {
@@ -24,10 +25,8 @@ namespace forumsim {
 // writes; false on any error.
 bool writeAll(int fd, std::string_view data);
 
-using Record = std::vector<std::pair<std::string, std::string>>;
-
-// The value of the first field called `name`, or nullptr.
-const std::string *recordField(const Record &record, std::string_view name);
+// Looked into with findField() and fieldText().
+using Record = Fields;
 
 inline constexpr std::size_t kMaxRecordBytes = 1024 * 1024;
 inline constexpr std::size_t kMaxLogBytes = 512u * 1024 * 1024;

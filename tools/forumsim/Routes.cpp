@@ -413,9 +413,9 @@ void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::stri
             reply = pictureErrorReply(404, "Bild nicht gefunden", "Ein Bild mit dieser Nummer gibt es nicht.");
         } else {
             const auto fields = parseUrlEncoded(read.body, 16);
-            const std::string *password = fields ? findField(*fields, "passwort") : nullptr;
+            const std::string password = fields ? fieldText(*fields, "passwort") : std::string();
             std::string owner;
-            const LoginOutcome outcome = pictures.login(*number, password ? *password : std::string(), owner);
+            const LoginOutcome outcome = pictures.login(*number, password, owner);
             if (outcome == LoginOutcome::WrongPassword)
                 reply = pictureErrorReply(403, "Anmeldung fehlgeschlagen",
                                           "Das Passwort gehört nicht zum Besitzer dieses Bildes.");
