@@ -200,22 +200,18 @@ Reply handlePictureGet(PictureStore &pictures, std::string_view path, std::strin
             return notFound();
         return html(200, renderPicturePage(*picture, pictureHost));
     }
-    constexpr std::string_view prefix = "/Bilder/B";
-    constexpr std::string_view suffix = ".jpg";
-    if (path.starts_with(prefix) && path.ends_with(suffix) && path.size() > prefix.size() + suffix.size()) {
-        const auto number = parseDecimal(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
-        if (number && *number > 0) {
-            ServedPicture served = pictures.picture(*number);
-            Reply reply = notFound();
-            if (served.status == 200) {
-                reply.status = 200;
-                reply.body = std::move(served.bytes);
-                reply.contentType = contentTypeOf(served.type);
-            }
-            reply.delayMs = served.delayMs;
-            return reply;
+    if (const auto number = pictureFileNumber(path)) {
+        if (*number == 0)
+            return notFound();
+        ServedPicture served = pictures.picture(*number);
+        Reply reply = notFound();
+        if (served.status == 200) {
+            reply.status = 200;
+            reply.body = std::move(served.bytes);
+            reply.contentType = contentTypeOf(served.type);
         }
-        return notFound();
+        reply.delayMs = served.delayMs;
+        return reply;
     }
     return pictureErrorReply(404, "Seite nicht gefunden", "Unter dieser Adresse gibt es keine Seite.");
 }
