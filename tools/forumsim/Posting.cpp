@@ -13,7 +13,6 @@ namespace forumsim {
 namespace {
 
 constexpr std::size_t kMaxFields = 64;
-constexpr std::size_t kMaxAddressChars = 2048;
 
 // What the form carries once it has been checked.
 struct PostForm {
@@ -106,8 +105,6 @@ std::optional<Failure> readForm(std::string_view contentType, std::string_view b
     form.imageUrl = std::string(trimmed(fieldText(*fields, "image_url")));
     if (!form.imageUrl.empty() && !isSafeAddress(form.imageUrl, false))
         return Failure{400, "Die Bild-Adresse ist ungültig; erlaubt sind http- und https-Adressen."};
-    if (form.url.size() > kMaxAddressChars || form.imageUrl.size() > kMaxAddressChars)
-        return Failure{400, "Eine Adresse ist zu lang."};
 
     form.password = fieldText(*fields, "password");
     if (form.password.size() > 200)
