@@ -179,6 +179,7 @@ std::string previewPage(std::string_view sectionWord, std::string_view siteWord,
     return out;
 }
 
+// A published post as posts.log keeps it, and back.
 Record recordOf(int number, std::string_view sectionWord, int parent, const MessageData &m)
 {
     return {{"kind", "post"},
@@ -193,6 +194,23 @@ Record recordOf(int number, std::string_view sectionWord, int parent, const Mess
             {"url", m.linkUrl},
             {"url_title", m.linkTitle},
             {"image_url", m.imageUrl}};
+}
+
+// The message of a record that recordOf wrote; number, section and parent
+// are left to the caller.
+MessageData messageOfRecord(const Record &r)
+{
+    MessageData m;
+    m.subject = fieldText(r, "subject");
+    m.author = fieldText(r, "name");
+    m.time = parseInteger(fieldText(r, "time")).value_or(0);
+    m.posted = true;
+    m.markup = fieldText(r, "body");
+    m.email = fieldText(r, "email");
+    m.linkUrl = fieldText(r, "url");
+    m.linkTitle = fieldText(r, "url_title");
+    m.imageUrl = fieldText(r, "image_url");
+    return m;
 }
 
 } // namespace
@@ -224,17 +242,7 @@ bool PostingDesk::openArchive(const std::string &dataDir, std::ostream &errors, 
     readRecordLog(path, [&](const Record &r) {
         const auto number = parseDecimal(fieldText(r, "number"));
         const auto parent = parseDecimal(fieldText(r, "parent"));
-        const Timestamp time = parseInteger(fieldText(r, "time")).value_or(0);
-        MessageData m;
-        m.subject = fieldText(r, "subject");
-        m.author = fieldText(r, "name");
-        m.time = time;
-        m.posted = true;
-        m.markup = fieldText(r, "body");
-        m.email = fieldText(r, "email");
-        m.linkUrl = fieldText(r, "url");
-        m.linkTitle = fieldText(r, "url_title");
-        m.imageUrl = fieldText(r, "image_url");
+        MessageData m = messageOfRecord(r);
         const std::string section = fieldText(r, "section");
         if (fieldText(r, "kind") != "post" || !number || *number == 0 || !parent || m.subject.empty()
             || !isValidUtf8(m.subject) || !isValidUtf8(m.author) || !isValidUtf8(m.markup)
@@ -283,18 +291,16 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
     }
 
     const std::lock_guard publishing(m_publishMutex);
-    const Record pending = recordOf(0, sectionWord, form.followup, m);
-    const int number = m_store.addMessage(sectionWord, form.followup, std::move(m));
+    // The store takes the message; with a log it takes a copy, and the log
+    // writes the message under the number the store gave it.
+    const bool logged = m_log.isOpen();
+    const int number = m_store.addMessage(sectionWord, form.followup, logged ? m : std::move(m));
     if (number == 0)
         return unknownThread();
-    if (m_log.isOpen()) {
-        Record record = pending;
-        record[1].value = std::to_string(number);
-        if (!m_log.append(record)) {
-            m_store.removeMessage(number);
-            return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
-                                   "veröffentlicht. Bitte versuchen Sie es später noch einmal.", sectionWord);
-        }
+    if (logged && !m_log.append(recordOf(number, sectionWord, form.followup, m))) {
+        m_store.removeMessage(number);
+        return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
+                               "veröffentlicht. Bitte versuchen Sie es später noch einmal.", sectionWord);
     }
     Reply reply = htmlReply(303, {});
     reply.location = messagePath(sectionWord, number);
