@@ -249,11 +249,14 @@ void applyServerSettings(httplib::Server &server, std::size_t maxPayload)
 
 void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDesk &desk)
 {
+    std::vector<std::string> words;
     std::vector<std::string> scripts;
     {
         const auto lock = store.readLock();
-        for (const Section &s : store.sections())
+        for (const Section &s : store.sections()) {
+            words.push_back(s.word);
             scripts.push_back(sectionPath(s.word));
+        }
     }
     auto isScript = [scripts](const std::string &path) {
         for (const std::string &s : scripts) {
@@ -275,11 +278,10 @@ void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDes
         return httplib::Server::HandlerResponse::Handled;
     });
 
-    for (const std::string &script : scripts) {
-        const std::string word = script.substr(std::string_view("/cgi-bin/").size(),
-                                               script.size() - std::string_view("/cgi-bin//webbbs_config.pl").size());
-        server.Post(literalPattern(script), [&desk, word](const httplib::Request &req, httplib::Response &res,
-                                                          const httplib::ContentReader &reader) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        server.Post(literalPattern(scripts[i]), [&desk, word = words[i]](const httplib::Request &req,
+                                                                        httplib::Response &res,
+                                                                        const httplib::ContentReader &reader) {
             const BodyRead read = readBody(req, res, reader, kMaxPostRequestBytes);
             Reply reply;
             if (read.multipart)
