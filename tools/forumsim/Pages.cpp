@@ -176,6 +176,20 @@ const Section &sectionOf(const ForumStore &store, const Message &m)
 
 } // namespace
 
+Reply savedReply(std::string_view title, std::string_view saved, std::string location, std::string_view linkText)
+{
+    std::string out = pageStart(title);
+    out += "<P align=center>";
+    out += saved;
+    out += ": ";
+    appendLink(out, location, linkText);
+    out += "</P>\n";
+    out += kPageEnd;
+    Reply reply = htmlReply(303, std::move(out));
+    reply.location = std::move(location);
+    return reply;
+}
+
 std::string htmlEscape(std::string_view text)
 {
     std::string out;

@@ -36,6 +36,11 @@ inline Reply htmlReply(int status, std::string body)
     return reply;
 }
 
+// 303 See Other to `location` (trusted, like appendLink's), after something
+// was saved: a page titled `title` that says `saved` ("Ihr Beitrag ist
+// veröffentlicht") followed by ": " and a link `linkText` there.
+Reply savedReply(std::string_view title, std::string_view saved, std::string location, std::string_view linkText);
+
 std::string htmlEscape(std::string_view text);
 // htmlEscape, and line breaks and tabs as character references, so that a
 // value survives a round trip through a hidden form field unchanged.

@@ -302,15 +302,8 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
         return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
                                "veröffentlicht. Bitte versuchen Sie es später noch einmal.", sectionWord);
     }
-    Reply reply = htmlReply(303, {});
-    reply.location = messagePath(sectionWord, number);
-    std::string out = pageStart("Beitrag gespeichert");
-    out += "<P align=center>Ihr Beitrag ist veröffentlicht: ";
-    appendLink(out, reply.location, "Beitrag Nr. " + std::to_string(number));
-    out += "</P>\n";
-    out += kPageEnd;
-    reply.body = std::move(out);
-    return reply;
+    return savedReply("Beitrag gespeichert", "Ihr Beitrag ist veröffentlicht", messagePath(sectionWord, number),
+                      "Beitrag Nr. " + std::to_string(number));
 }
 
 } // namespace forumsim

@@ -384,14 +384,8 @@ void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::stri
             if (outcome.number == 0) {
                 reply = pictureErrorReply(outcome.status, heading, outcome.message);
             } else {
-                reply = html(303, {});
-                reply.location = picturePagePath(outcome.number);
-                std::string out = pageStart("Bild gespeichert");
-                out += "<P align=center>Das Bild ist gespeichert: ";
-                appendLink(out, reply.location, "Bild " + std::to_string(outcome.number));
-                out += "</P>\n";
-                out += kPageEnd;
-                reply.body = std::move(out);
+                reply = savedReply("Bild gespeichert", "Das Bild ist gespeichert", picturePagePath(outcome.number),
+                                   "Bild " + std::to_string(outcome.number));
             }
         }
         sendReply(reply, res);
