@@ -134,6 +134,15 @@ bool PictureStore::openArchive(const std::string &dataDir, std::ostream &errors,
             errors << "tarnvik-forumsim: picture " << *number << " skipped: " << u.file << " is missing\n";
             return;
         }
+        // Served as what its bytes are; a file that is no picture (any more)
+        // is left out.
+        const auto bytes = readFileBounded(u.file, kMaxPictureBytes);
+        u.info.type = bytes ? inspectImage(*bytes).type : ImageType::None;
+        if (u.info.type == ImageType::None) {
+            errors << "tarnvik-forumsim: picture " << *number << " skipped: " << u.file
+                   << " is not a whole JPEG or PNG picture\n";
+            return;
+        }
         m_uploads[*number] = std::move(u);
     }, errors);
     return m_log.open(logPath, error);
@@ -179,15 +188,18 @@ ServedPicture PictureStore::picture(int number)
     if (m_knobs.missing.contains(number))
         return served;
 
+    // Uploads were checked when they came in or when the archive was opened;
+    // drawn pictures are JPEG.
+    ImageType type = ImageType::Jpeg;
     std::string file;
     {
         const std::lock_guard lock(m_mutex);
         if (const auto it = m_uploads.find(number); it != m_uploads.end()) {
-            if (it->second.file.empty()) {
+            type = it->second.info.type;
+            if (it->second.file.empty())
                 served.bytes = it->second.bytes;
-            } else {
+            else
                 file = it->second.file;
-            }
         } else if (!m_seeded.contains(number)) {
             return served;
         }
@@ -199,12 +211,11 @@ ServedPicture PictureStore::picture(int number)
         served.bytes = std::move(*bytes);
     } else if (served.bytes.empty()) {
         served.bytes = draw(number);
+        if (served.bytes.empty())
+            return served;
     }
-    served.type = inspectImage(served.bytes).type;
-    if (served.type == ImageType::None)
-        served.bytes.clear();
-    else
-        served.status = 200;
+    served.type = type;
+    served.status = 200;
     return served;
 }
 
@@ -316,15 +327,11 @@ UploadOutcome PictureStore::upload(std::string_view title, std::string_view name
     return {number, 0, {}};
 }
 
-LoginOutcome PictureStore::login(int number, std::string_view password, std::string &owner) const
+LoginOutcome PictureStore::login(const PictureInfo &picture, std::string_view password) const
 {
-    const std::optional<PictureInfo> picture = info(number);
-    if (!picture)
-        return LoginOutcome::Unknown;
-    owner = picture->owner;
-    if (!picture->ownerRegistered)
+    if (!picture.ownerRegistered)
         return LoginOutcome::Guest;
-    const Account *account = m_accounts.find(picture->owner);
+    const Account *account = m_accounts.find(picture.owner);
     if (!account || !Accounts::passwordMatches(*account, password))
         return LoginOutcome::WrongPassword;
     return LoginOutcome::Owner;

@@ -398,21 +398,21 @@ void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::stri
                                                                           const httplib::ContentReader &reader) {
         const BodyRead read = readBody(req, res, reader, kMaxPictureFormField);
         const auto number = parseDecimal(req.get_param_value("id"));
+        const auto picture = number ? pictures.info(*number) : std::nullopt;
         Reply reply;
         if (read.multipart || read.tooLarge || !read.complete) {
             reply = pictureErrorReply(400, "Anmeldung fehlgeschlagen", "Das Formular kam nicht vollständig an.");
-        } else if (!number || !pictures.info(*number)) {
+        } else if (!picture) {
             reply = pictureErrorReply(404, "Bild nicht gefunden", "Ein Bild mit dieser Nummer gibt es nicht.");
         } else {
             const auto fields = parseUrlEncoded(read.body, 16);
             const std::string password = fields ? fieldText(*fields, "passwort") : std::string();
-            std::string owner;
-            const LoginOutcome outcome = pictures.login(*number, password, owner);
+            const LoginOutcome outcome = pictures.login(*picture, password);
             if (outcome == LoginOutcome::WrongPassword)
                 reply = pictureErrorReply(403, "Anmeldung fehlgeschlagen",
                                           "Das Passwort gehört nicht zum Besitzer dieses Bildes.");
             else
-                reply = html(200, renderOwnerView(*pictures.info(*number), pictureHost, outcome));
+                reply = html(200, renderOwnerView(*picture, pictureHost, outcome));
         }
         sendReply(reply, res);
         if (!read.complete || read.tooLarge)
