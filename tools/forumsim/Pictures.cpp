@@ -250,7 +250,7 @@ UploadOutcome PictureStore::upload(std::string_view title, std::string_view name
     const std::string_view owner = trimmed(name);
     if (owner.empty())
         return fail(400, "Bitte geben Sie Ihren Namen an.");
-    if (codePointCount(owner) > 60 || hasControlCharacters(owner, false))
+    if (codePointCount(owner) > kMaxNameChars || hasControlCharacters(owner, false))
         return fail(400, "Der Name ist zu lang oder enthält unzulässige Zeichen.");
     const std::string_view cleanTitle = trimmed(title);
     if (codePointCount(cleanTitle) > kMaxPictureTitleChars || hasControlCharacters(cleanTitle, false))
