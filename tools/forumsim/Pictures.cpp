@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 namespace forumsim {
 
@@ -25,20 +24,13 @@ const char *extensionOf(ImageType type)
     return type == ImageType::Png ? "png" : "jpg";
 }
 
-std::optional<std::string> readFileBounded(const std::string &path, std::size_t maxBytes)
+// All of a picture file; nothing when it is empty or cannot be read whole.
+std::optional<std::string> readPictureFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
+    auto head = readFileHead(path, kMaxPictureBytes);
+    if (!head || !head->whole() || head->bytes.empty())
         return std::nullopt;
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes)
-        return std::nullopt;
-    std::string data(static_cast<std::size_t>(size), '\0');
-    in.seekg(0);
-    in.read(data.data(), size);
-    if (in.gcount() != size)
-        return std::nullopt;
-    return data;
+    return std::move(head->bytes);
 }
 
 } // namespace
@@ -136,7 +128,7 @@ bool PictureStore::openArchive(const std::string &dataDir, std::ostream &errors,
         }
         // Served as what its bytes are; a file that is no picture (any more)
         // is left out.
-        const auto bytes = readFileBounded(u.file, kMaxPictureBytes);
+        const auto bytes = readPictureFile(u.file);
         u.info.type = bytes ? inspectImage(*bytes).type : ImageType::None;
         if (u.info.type == ImageType::None) {
             errors << "tarnvik-forumsim: picture " << *number << " skipped: " << u.file
@@ -205,7 +197,7 @@ ServedPicture PictureStore::picture(int number)
         }
     }
     if (!file.empty()) {
-        auto bytes = readFileBounded(file, kMaxPictureBytes);
+        auto bytes = readPictureFile(file);
         if (!bytes)
             return served;
         served.bytes = std::move(*bytes);

@@ -159,24 +159,33 @@ LogReadResult parseRecords(std::string_view text, const std::function<void(const
     return result;
 }
 
-LogReadResult readRecordLog(const std::string &path, const std::function<void(const Record &)> &each,
-                            std::ostream &errors)
+std::optional<FileHead> readFileHead(const std::string &path, std::size_t maxBytes)
 {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
-        return {};
+        return std::nullopt;
     const std::streamoff size = in.tellg();
     if (size < 0)
+        return std::nullopt;
+    FileHead head;
+    head.size = static_cast<std::uint64_t>(size);
+    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(head.size, maxBytes)));
+    in.seekg(0);
+    in.read(head.bytes.data(), static_cast<std::streamsize>(head.bytes.size()));
+    head.bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return head;
+}
+
+LogReadResult readRecordLog(const std::string &path, const std::function<void(const Record &)> &each,
+                            std::ostream &errors)
+{
+    const auto head = readFileHead(path, kMaxLogBytes);
+    if (!head)
         return {};
-    if (static_cast<std::uint64_t>(size) > kMaxLogBytes)
+    if (head->size > kMaxLogBytes)
         errors << "tarnvik-forumsim: " << path << ": only the first " << kMaxLogBytes / (1024 * 1024)
                << " MiB are read\n";
-    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size), kMaxLogBytes)),
-                     '\0');
-    in.seekg(0);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return parseRecords(text, each, errors, path);
+    return parseRecords(head->bytes, each, errors, path);
 }
 
 RecordLog::~RecordLog()

@@ -12,8 +12,10 @@
 
 #include "Text.h"
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -24,6 +26,15 @@ namespace forumsim {
 // Writes all of `data` to the descriptor, through interruptions and short
 // writes; false on any error.
 bool writeAll(int fd, std::string_view data);
+
+// The first `maxBytes` (at most) of a file and the size the file had.
+struct FileHead {
+    std::string bytes;
+    std::uint64_t size = 0;
+    bool whole() const { return bytes.size() == size; }
+};
+// Nothing when the file cannot be opened.
+std::optional<FileHead> readFileHead(const std::string &path, std::size_t maxBytes);
 
 // Looked into with findField() and fieldText().
 using Record = Fields;
