@@ -4,6 +4,7 @@
 // with its password; any other name posts as a guest. Names are compared
 // without regard to ASCII letter case and surrounding blanks.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,6 +13,9 @@ namespace forumsim {
 
 inline constexpr std::string_view kSeededMember = "Hobelmeister";
 inline constexpr std::string_view kSeededPassword = "Spaene42";
+// The longest name, a member's or a guest's, that a post or an upload may
+// carry, in characters.
+inline constexpr std::size_t kMaxNameChars = 60;
 
 struct Account {
     std::string name;       // as registered

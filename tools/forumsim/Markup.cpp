@@ -387,26 +387,20 @@ public:
     void link(const Token &t)
     {
         content();
-        m_out += "<A HREF=\"";
-        m_out += htmlEscape(t.address);
-        m_out += "\" TARGET=\"_blank\">";
-        m_out += htmlEscape(t.label.empty() ? t.address : t.label);
-        m_out += "</A>";
+        appendLinkTo(m_out, t.address, t.label.empty() ? t.address : t.label);
     }
 
     void picture(const Token &t)
     {
         content();
-        m_out += "<IMG SRC=\"";
-        m_out += htmlEscape(t.address);
-        m_out += '"';
+        std::string attributes;
         if (!t.width.empty())
-            m_out += " WIDTH=" + t.width;
+            attributes += " WIDTH=" + t.width;
         if (!t.height.empty())
-            m_out += " HEIGHT=" + t.height;
+            attributes += " HEIGHT=" + t.height;
         if (!t.border.empty())
-            m_out += " BORDER=" + t.border;
-        m_out += '>';
+            attributes += " BORDER=" + t.border;
+        appendImage(m_out, t.address, attributes);
     }
 
     // Closes what the body left open and reopens the page's paragraph.

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "Text.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -154,16 +156,6 @@ std::optional<std::pair<int, int>> parseNumberAndDelay(const std::string &text)
     return std::pair{*number, *delay};
 }
 
-bool isPrintableUtf8Name(const std::string &name)
-{
-    for (const char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 ParsedOptions parseOptions(const std::vector<std::string> &args)
@@ -213,7 +205,7 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
         } else if (name == "--user") {
             const std::size_t colon = value->find(':');
             if (colon == std::string::npos || colon == 0 || colon + 1 == value->size()
-                || colon > 60 || !isPrintableUtf8Name(*value))
+                || colon > 60 || hasControlCharacters(*value, false))
                 return fail("--user needs NAME:PASSWORD (both not empty, name up to 60 bytes)");
             o.users.emplace_back(value->substr(0, colon), value->substr(colon + 1));
         } else if (name == "--site") {

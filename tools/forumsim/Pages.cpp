@@ -61,6 +61,15 @@ void appendLinkTo(std::string &out, std::string_view address, std::string_view t
     out += "</A>";
 }
 
+void appendImage(std::string &out, std::string_view address, std::string_view attributes)
+{
+    out += "<IMG SRC=\"";
+    out += htmlEscape(address);
+    out += '"';
+    out += attributes;
+    out += '>';
+}
+
 namespace {
 
 // "Subject – Author, Date" as a link to the single message.
@@ -117,22 +126,18 @@ void appendMessageText(std::string &out, const MessageData &m)
             appendLinkTo(out, m.linkUrl, m.linkTitle.empty() ? m.linkUrl : m.linkTitle);
         }
         if (!m.imageUrl.empty()) {
-            out += "<BR>\n<IMG SRC=\"";
-            out += htmlEscape(m.imageUrl);
-            out += "\">";
+            out += "<BR>\n";
+            appendImage(out, m.imageUrl);
         }
     }
     for (std::size_t i = 0; i < m.body.size(); ++i) {
         if (i > 0)
             out += "<BR>\n";
         const BodyLine &line = m.body[i];
-        if (line.kind == BodyLine::Kind::Picture) {
-            out += "<IMG SRC=\"";
+        if (line.kind == BodyLine::Kind::Picture)
+            appendImage(out, line.text);
+        else
             out += htmlEscape(line.text);
-            out += "\">";
-        } else {
-            out += htmlEscape(line.text);
-        }
     }
     out += "</FONT>";
 }
@@ -170,6 +175,20 @@ const Section &sectionOf(const ForumStore &store, const Message &m)
 }
 
 } // namespace
+
+Reply savedReply(std::string_view title, std::string_view saved, std::string location, std::string_view linkText)
+{
+    std::string out = pageStart(title);
+    out += "<P align=center>";
+    out += saved;
+    out += ": ";
+    appendLink(out, location, linkText);
+    out += "</P>\n";
+    out += kPageEnd;
+    Reply reply = htmlReply(303, std::move(out));
+    reply.location = std::move(location);
+    return reply;
+}
 
 std::string htmlEscape(std::string_view text)
 {

@@ -36,6 +36,11 @@ inline Reply htmlReply(int status, std::string body)
     return reply;
 }
 
+// 303 See Other to `location` (trusted, like appendLink's), after something
+// was saved: a page titled `title` that says `saved` ("Ihr Beitrag ist
+// veröffentlicht") followed by ": " and a link `linkText` there.
+Reply savedReply(std::string_view title, std::string_view saved, std::string location, std::string_view linkText);
+
 std::string htmlEscape(std::string_view text);
 // htmlEscape, and line breaks and tabs as character references, so that a
 // value survives a round trip through a hidden form field unchanged.
@@ -47,6 +52,9 @@ std::string pageStart(std::string_view title);   // up to and including the <BOD
 void appendLink(std::string &out, std::string_view href, std::string_view text);
 // A link to an address a user gave, escaped, opening in a new window.
 void appendLinkTo(std::string &out, std::string_view address, std::string_view text);
+// <IMG SRC="address"> with the address escaped; `attributes` (" WIDTH=120",
+// ...) are trusted and written as they are.
+void appendImage(std::string &out, std::string_view address, std::string_view attributes = {});
 // The big centred line with the subject, the one the client reads a
 // thread's title from.
 void appendTitleLine(std::string &out, const std::string &subject);

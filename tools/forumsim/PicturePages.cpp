@@ -1,9 +1,13 @@
 #include "PicturePages.h"
 
+#include "Text.h"
+
 namespace forumsim {
 
 namespace {
 
+constexpr std::string_view kPictureFilePrefix = "/Bilder/B";
+constexpr std::string_view kPictureFileSuffix = ".jpg";
 constexpr std::string_view kSiteName = "Holzwerker-Bildarchiv";
 
 void appendNavigation(std::string &out)
@@ -60,7 +64,18 @@ std::string picturePagePath(int number)
 
 std::string pictureFilePath(int number)
 {
-    return "/Bilder/B" + std::to_string(number) + ".jpg";
+    return std::string(kPictureFilePrefix) + std::to_string(number) + std::string(kPictureFileSuffix);
+}
+
+std::optional<int> pictureFileNumber(std::string_view path)
+{
+    if (!path.starts_with(kPictureFilePrefix) || !path.ends_with(kPictureFileSuffix)
+        || path.size() <= kPictureFilePrefix.size() + kPictureFileSuffix.size())
+        return std::nullopt;
+    path.remove_prefix(kPictureFilePrefix.size());
+    path.remove_suffix(kPictureFileSuffix.size());
+    const auto number = parseDecimal(path);
+    return number && *number > 0 ? *number : 0;
 }
 
 std::string renderPictureStart()

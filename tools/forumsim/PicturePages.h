@@ -8,6 +8,7 @@
 #include "Pages.h"
 #include "Pictures.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ inline constexpr std::string_view kPicturePagePath = "/ASP/Bld_D.asp";
 
 std::string picturePagePath(int number);   // /ASP/Bld_D.asp?id=N
 std::string pictureFilePath(int number);   // /Bilder/BN.jpg
+// N of a path shaped like pictureFilePath(N): nothing for another path, 0
+// when what stands in N's place is not a number of 1 to 9 digits above 0.
+std::optional<int> pictureFileNumber(std::string_view path);
 
 std::string renderPictureStart();
 std::string renderUploadForm();

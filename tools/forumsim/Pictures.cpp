@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 namespace forumsim {
 
@@ -25,20 +24,13 @@ const char *extensionOf(ImageType type)
     return type == ImageType::Png ? "png" : "jpg";
 }
 
-std::optional<std::string> readFileBounded(const std::string &path, std::size_t maxBytes)
+// All of a picture file; nothing when it is empty or cannot be read whole.
+std::optional<std::string> readPictureFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
+    auto head = readFileHead(path, kMaxPictureBytes);
+    if (!head || !head->whole() || head->bytes.empty())
         return std::nullopt;
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes)
-        return std::nullopt;
-    std::string data(static_cast<std::size_t>(size), '\0');
-    in.seekg(0);
-    in.read(data.data(), size);
-    if (in.gcount() != size)
-        return std::nullopt;
-    return data;
+    return std::move(head->bytes);
 }
 
 } // namespace
@@ -112,34 +104,35 @@ bool PictureStore::openArchive(const std::string &dataDir, std::ostream &errors,
         }
     }
     readRecordLog(logPath, [&](const Record &r) {
-        auto text = [&](std::string_view name) {
-            const std::string *v = recordField(r, name);
-            return v ? *v : std::string();
-        };
-        const auto number = parseDecimal(text("number"));
-        if (!number || *number < kFirstUploadNumber || text("kind") != "picture") {
+        const auto number = parseDecimal(fieldText(r, "number"));
+        if (!number || *number < kFirstUploadNumber || fieldText(r, "kind") != "picture") {
             errors << "tarnvik-forumsim: " << logPath << ": skipped a picture record without a valid number\n";
             return;
         }
         m_nextNumber = std::max(m_nextNumber, *number + 1);
         Upload u;
         u.info.number = *number;
-        u.info.type = text("type") == "png" ? ImageType::Png : ImageType::Jpeg;
-        u.info.width = parseDecimal(text("width")).value_or(0);
-        u.info.height = parseDecimal(text("height")).value_or(0);
-        u.info.title = text("title");
-        u.info.owner = text("owner");
-        u.info.ownerRegistered = text("registered") == "1";
-        try {
-            u.info.time = std::stoll(text("time"));
-        } catch (...) {
-            u.info.time = 0;
-        }
+        u.info.type = fieldText(r, "type") == "png" ? ImageType::Png : ImageType::Jpeg;
+        u.info.width = parseDecimal(fieldText(r, "width")).value_or(0);
+        u.info.height = parseDecimal(fieldText(r, "height")).value_or(0);
+        u.info.title = fieldText(r, "title");
+        u.info.owner = fieldText(r, "owner");
+        u.info.ownerRegistered = fieldText(r, "registered") == "1";
+        u.info.time = parseInteger(fieldText(r, "time")).value_or(0);
         u.file = (folder / ("B" + std::to_string(*number) + "." + extensionOf(u.info.type))).string();
         struct stat st {};
         if (::stat(u.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0
             || static_cast<std::uint64_t>(st.st_size) > kMaxPictureBytes) {
             errors << "tarnvik-forumsim: picture " << *number << " skipped: " << u.file << " is missing\n";
+            return;
+        }
+        // Served as what its bytes are; a file that is no picture (any more)
+        // is left out.
+        const auto bytes = readPictureFile(u.file);
+        u.info.type = bytes ? inspectImage(*bytes).type : ImageType::None;
+        if (u.info.type == ImageType::None) {
+            errors << "tarnvik-forumsim: picture " << *number << " skipped: " << u.file
+                   << " is not a whole JPEG or PNG picture\n";
             return;
         }
         m_uploads[*number] = std::move(u);
@@ -187,32 +180,34 @@ ServedPicture PictureStore::picture(int number)
     if (m_knobs.missing.contains(number))
         return served;
 
+    // Uploads were checked when they came in or when the archive was opened;
+    // drawn pictures are JPEG.
+    ImageType type = ImageType::Jpeg;
     std::string file;
     {
         const std::lock_guard lock(m_mutex);
         if (const auto it = m_uploads.find(number); it != m_uploads.end()) {
-            if (it->second.file.empty()) {
+            type = it->second.info.type;
+            if (it->second.file.empty())
                 served.bytes = it->second.bytes;
-            } else {
+            else
                 file = it->second.file;
-            }
         } else if (!m_seeded.contains(number)) {
             return served;
         }
     }
     if (!file.empty()) {
-        auto bytes = readFileBounded(file, kMaxPictureBytes);
+        auto bytes = readPictureFile(file);
         if (!bytes)
             return served;
         served.bytes = std::move(*bytes);
     } else if (served.bytes.empty()) {
         served.bytes = draw(number);
+        if (served.bytes.empty())
+            return served;
     }
-    served.type = inspectImage(served.bytes).type;
-    if (served.type == ImageType::None)
-        served.bytes.clear();
-    else
-        served.status = 200;
+    served.type = type;
+    served.status = 200;
     return served;
 }
 
@@ -247,7 +242,7 @@ UploadOutcome PictureStore::upload(std::string_view title, std::string_view name
     const std::string_view owner = trimmed(name);
     if (owner.empty())
         return fail(400, "Bitte geben Sie Ihren Namen an.");
-    if (codePointCount(owner) > 60 || hasControlCharacters(owner, false))
+    if (codePointCount(owner) > kMaxNameChars || hasControlCharacters(owner, false))
         return fail(400, "Der Name ist zu lang oder enthält unzulässige Zeichen.");
     const std::string_view cleanTitle = trimmed(title);
     if (codePointCount(cleanTitle) > kMaxPictureTitleChars || hasControlCharacters(cleanTitle, false))
@@ -324,15 +319,11 @@ UploadOutcome PictureStore::upload(std::string_view title, std::string_view name
     return {number, 0, {}};
 }
 
-LoginOutcome PictureStore::login(int number, std::string_view password, std::string &owner) const
+LoginOutcome PictureStore::login(const PictureInfo &picture, std::string_view password) const
 {
-    const std::optional<PictureInfo> picture = info(number);
-    if (!picture)
-        return LoginOutcome::Unknown;
-    owner = picture->owner;
-    if (!picture->ownerRegistered)
+    if (!picture.ownerRegistered)
         return LoginOutcome::Guest;
-    const Account *account = m_accounts.find(picture->owner);
+    const Account *account = m_accounts.find(picture.owner);
     if (!account || !Accounts::passwordMatches(*account, password))
         return LoginOutcome::WrongPassword;
     return LoginOutcome::Owner;

@@ -60,7 +60,7 @@ struct UploadOutcome {
     std::string message;     // German, for the error page
 };
 
-enum class LoginOutcome { Unknown, WrongPassword, Owner, Guest };
+enum class LoginOutcome { WrongPassword, Owner, Guest };
 
 class PictureStore {
 public:
@@ -68,8 +68,9 @@ public:
 
     // The numbers the seeded threads show; each is drawn when first asked for.
     void addSeeded(const std::set<int> &numbers);
-    // Loads DIR/pictures.log, checks the files in DIR/pictures and opens the
-    // log for appending. Uploads after this are stored there.
+    // Loads DIR/pictures.log, checks the files in DIR/pictures (a file that
+    // is not a whole JPEG or PNG picture is left out) and opens the log for
+    // appending. Uploads after this are stored there.
     bool openArchive(const std::string &dataDir, std::ostream &errors, std::string &error);
 
     // The bytes of /Bilder/B<number>.jpg, with the wait the knobs ask for.
@@ -81,9 +82,8 @@ public:
 
     UploadOutcome upload(std::string_view title, std::string_view name, std::string_view password,
                          std::string bytes);
-    // Whether `password` opens picture `number`'s owner view; `owner` gets
-    // the owner's name.
-    LoginOutcome login(int number, std::string_view password, std::string &owner) const;
+    // Whether `password` opens the owner view of `picture` (from info()).
+    LoginOutcome login(const PictureInfo &picture, std::string_view password) const;
 
     // Size and density of a seeded picture.
     static PictureInfo seededGeometry(int number);

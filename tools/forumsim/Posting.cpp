@@ -13,7 +13,6 @@ namespace forumsim {
 namespace {
 
 constexpr std::size_t kMaxFields = 64;
-constexpr std::size_t kMaxAddressChars = 2048;
 
 // What the form carries once it has been checked.
 struct PostForm {
@@ -61,63 +60,57 @@ std::optional<Failure> readForm(std::string_view contentType, std::string_view b
         if (!findField(*fields, name))
             return Failure{400, "Im Formular fehlt das Feld " + inQuotes(name) + "."};
     }
-    for (const FormField &f : *fields) {
+    for (const Field &f : *fields) {
         if (!isValidUtf8(f.name) || !isValidUtf8(f.value))
             return Failure{400, "Der Beitrag enthält Zeichen, die nicht gültig UTF-8-kodiert sind."};
     }
-    auto field = [&](std::string_view name) {
-        const std::string *v = findField(*fields, name);
-        return v ? *v : std::string();
-    };
 
-    if (field("action") != "post")
+    if (fieldText(*fields, "action") != "post")
         return Failure{400, "Das Formular verlangt eine unbekannte Aktion."};
-    const auto followup = parseDecimal(trimmed(field("followup")));
+    const auto followup = parseDecimal(trimmed(fieldText(*fields, "followup")));
     if (!followup)
         return Failure{400, "Die Nummer des Beitrags, auf den Sie antworten, ist keine Zahl."};
     form.followup = *followup;
 
-    form.site = std::string(trimmed(field("site")));
-    form.name = std::string(trimmed(field("name")));
+    form.site = std::string(trimmed(fieldText(*fields, "site")));
+    form.name = std::string(trimmed(fieldText(*fields, "name")));
     if (form.name.empty())
         return Failure{400, "Bitte geben Sie Ihren Namen an."};
     if (auto f = checkLine(form.name, "Der Name", kMaxNameChars))
         return f;
 
-    form.email = std::string(trimmed(field("email")));
+    form.email = std::string(trimmed(fieldText(*fields, "email")));
     if (auto f = checkLine(form.email, "Die E-Mail-Adresse", kMaxEmailChars))
         return f;
 
-    form.subject = std::string(trimmed(field("subject")));
+    form.subject = std::string(trimmed(fieldText(*fields, "subject")));
     if (form.subject.empty())
         return Failure{400, "Bitte geben Sie einen Betreff an."};
     if (auto f = checkLine(form.subject, "Der Betreff", kMaxSubjectChars))
         return f;
 
-    form.body = field("body");
+    form.body = fieldText(*fields, "body");
     if (form.body.size() > kMaxBodyBytes)
         return Failure{413, "Der Text ist zu lang: " + std::to_string(form.body.size()) + " Bytes, erlaubt sind "
                                 + std::to_string(kMaxBodyBytes) + " (64 KiB)."};
     if (hasControlCharacters(form.body, true))
         return Failure{400, "Der Text enthält unzulässige Steuerzeichen."};
 
-    form.url = std::string(trimmed(field("url")));
+    form.url = std::string(trimmed(fieldText(*fields, "url")));
     if (!form.url.empty() && !isSafeAddress(form.url, true))
         return Failure{400, "Die Link-Adresse ist ungültig; erlaubt sind http-, https- und ftp-Adressen."};
-    form.urlTitle = std::string(trimmed(field("url_title")));
+    form.urlTitle = std::string(trimmed(fieldText(*fields, "url_title")));
     if (auto f = checkLine(form.urlTitle, "Der Link-Titel", kMaxLinkTitleChars))
         return f;
-    form.imageUrl = std::string(trimmed(field("image_url")));
+    form.imageUrl = std::string(trimmed(fieldText(*fields, "image_url")));
     if (!form.imageUrl.empty() && !isSafeAddress(form.imageUrl, false))
         return Failure{400, "Die Bild-Adresse ist ungültig; erlaubt sind http- und https-Adressen."};
-    if (form.url.size() > kMaxAddressChars || form.imageUrl.size() > kMaxAddressChars)
-        return Failure{400, "Eine Adresse ist zu lang."};
 
-    form.password = field("password");
+    form.password = fieldText(*fields, "password");
     if (form.password.size() > 200)
         return Failure{400, "Das Passwort ist zu lang."};
-    form.notify = !field("notify").empty();
-    form.preview = !field("preview").empty();
+    form.notify = !fieldText(*fields, "notify").empty();
+    form.preview = !fieldText(*fields, "preview").empty();
     return std::nullopt;
 }
 
@@ -186,6 +179,7 @@ std::string previewPage(std::string_view sectionWord, std::string_view siteWord,
     return out;
 }
 
+// A published post as posts.log keeps it, and back.
 Record recordOf(int number, std::string_view sectionWord, int parent, const MessageData &m)
 {
     return {{"kind", "post"},
@@ -200,6 +194,23 @@ Record recordOf(int number, std::string_view sectionWord, int parent, const Mess
             {"url", m.linkUrl},
             {"url_title", m.linkTitle},
             {"image_url", m.imageUrl}};
+}
+
+// The message of a record that recordOf wrote; number, section and parent
+// are left to the caller.
+MessageData messageOfRecord(const Record &r)
+{
+    MessageData m;
+    m.subject = fieldText(r, "subject");
+    m.author = fieldText(r, "name");
+    m.time = parseInteger(fieldText(r, "time")).value_or(0);
+    m.posted = true;
+    m.markup = fieldText(r, "body");
+    m.email = fieldText(r, "email");
+    m.linkUrl = fieldText(r, "url");
+    m.linkTitle = fieldText(r, "url_title");
+    m.imageUrl = fieldText(r, "image_url");
+    return m;
 }
 
 } // namespace
@@ -229,33 +240,14 @@ bool PostingDesk::openArchive(const std::string &dataDir, std::ostream &errors, 
     const std::string path = (std::filesystem::path(dataDir) / "posts.log").string();
     std::size_t restored = 0;
     readRecordLog(path, [&](const Record &r) {
-        auto text = [&](std::string_view name) {
-            const std::string *v = recordField(r, name);
-            return v ? *v : std::string();
-        };
-        const auto number = parseDecimal(text("number"));
-        const auto parent = parseDecimal(text("parent"));
-        Timestamp time = 0;
-        try {
-            time = std::stoll(text("time"));
-        } catch (...) {
-            time = 0;
-        }
-        MessageData m;
-        m.subject = text("subject");
-        m.author = text("name");
-        m.time = time;
-        m.posted = true;
-        m.markup = text("body");
-        m.email = text("email");
-        m.linkUrl = text("url");
-        m.linkTitle = text("url_title");
-        m.imageUrl = text("image_url");
-        const std::string section = text("section");
-        if (text("kind") != "post" || !number || *number == 0 || !parent || m.subject.empty()
+        const auto number = parseDecimal(fieldText(r, "number"));
+        const auto parent = parseDecimal(fieldText(r, "parent"));
+        MessageData m = messageOfRecord(r);
+        const std::string section = fieldText(r, "section");
+        if (fieldText(r, "kind") != "post" || !number || *number == 0 || !parent || m.subject.empty()
             || !isValidUtf8(m.subject) || !isValidUtf8(m.author) || !isValidUtf8(m.markup)
             || m_store.addMessage(section, *parent, std::move(m), *number) == 0) {
-            errors << "tarnvik-forumsim: " << path << ": skipped post " << text("number")
+            errors << "tarnvik-forumsim: " << path << ": skipped post " << fieldText(r, "number")
                    << " (its section, thread or number does not fit)\n";
             return;
         }
@@ -299,28 +291,19 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
     }
 
     const std::lock_guard publishing(m_publishMutex);
-    const Record pending = recordOf(0, sectionWord, form.followup, m);
-    const int number = m_store.addMessage(sectionWord, form.followup, std::move(m));
+    // The store takes the message; with a log it takes a copy, and the log
+    // writes the message under the number the store gave it.
+    const bool logged = m_log.isOpen();
+    const int number = m_store.addMessage(sectionWord, form.followup, logged ? m : std::move(m));
     if (number == 0)
         return unknownThread();
-    if (m_log.isOpen()) {
-        Record record = pending;
-        record[1].second = std::to_string(number);
-        if (!m_log.append(record)) {
-            m_store.removeMessage(number);
-            return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
-                                   "veröffentlicht. Bitte versuchen Sie es später noch einmal.", sectionWord);
-        }
+    if (logged && !m_log.append(recordOf(number, sectionWord, form.followup, m))) {
+        m_store.removeMessage(number);
+        return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
+                               "veröffentlicht. Bitte versuchen Sie es später noch einmal.", sectionWord);
     }
-    Reply reply = htmlReply(303, {});
-    reply.location = messagePath(sectionWord, number);
-    std::string out = pageStart("Beitrag gespeichert");
-    out += "<P align=center>Ihr Beitrag ist veröffentlicht: ";
-    appendLink(out, reply.location, "Beitrag Nr. " + std::to_string(number));
-    out += "</P>\n";
-    out += kPageEnd;
-    reply.body = std::move(out);
-    return reply;
+    return savedReply("Beitrag gespeichert", "Ihr Beitrag ist veröffentlicht", messagePath(sectionWord, number),
+                      "Beitrag Nr. " + std::to_string(number));
 }
 
 } // namespace forumsim

@@ -25,7 +25,6 @@ namespace forumsim {
 
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 inline constexpr std::size_t kMaxPostRequestBytes = 1024 * 1024;
-inline constexpr std::size_t kMaxNameChars = 60;
 inline constexpr std::size_t kMaxEmailChars = 100;
 inline constexpr std::size_t kMaxSubjectChars = 150;
 inline constexpr std::size_t kMaxLinkTitleChars = 150;

@@ -70,7 +70,7 @@ bool decodePayload(std::string_view payload, Record &record)
         std::string value;
         if (!unescapeInto(value, line.substr(tab + 1)))
             return false;
-        record.emplace_back(std::string(line.substr(0, tab)), std::move(value));
+        record.push_back({std::string(line.substr(0, tab)), std::move(value)});
     }
     return true;
 }
@@ -93,15 +93,6 @@ bool parseHeader(std::string_view line, std::size_t &length, std::uint32_t &crc)
 }
 
 } // namespace
-
-const std::string *recordField(const Record &record, std::string_view name)
-{
-    for (const auto &[key, value] : record) {
-        if (key == name)
-            return &value;
-    }
-    return nullptr;
-}
 
 std::string encodeRecord(const Record &record)
 {
@@ -168,24 +159,33 @@ LogReadResult parseRecords(std::string_view text, const std::function<void(const
     return result;
 }
 
-LogReadResult readRecordLog(const std::string &path, const std::function<void(const Record &)> &each,
-                            std::ostream &errors)
+std::optional<FileHead> readFileHead(const std::string &path, std::size_t maxBytes)
 {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
-        return {};
+        return std::nullopt;
     const std::streamoff size = in.tellg();
     if (size < 0)
+        return std::nullopt;
+    FileHead head;
+    head.size = static_cast<std::uint64_t>(size);
+    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(head.size, maxBytes)));
+    in.seekg(0);
+    in.read(head.bytes.data(), static_cast<std::streamsize>(head.bytes.size()));
+    head.bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return head;
+}
+
+LogReadResult readRecordLog(const std::string &path, const std::function<void(const Record &)> &each,
+                            std::ostream &errors)
+{
+    const auto head = readFileHead(path, kMaxLogBytes);
+    if (!head)
         return {};
-    if (static_cast<std::uint64_t>(size) > kMaxLogBytes)
+    if (head->size > kMaxLogBytes)
         errors << "tarnvik-forumsim: " << path << ": only the first " << kMaxLogBytes / (1024 * 1024)
                << " MiB are read\n";
-    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size), kMaxLogBytes)),
-                     '\0');
-    in.seekg(0);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    return parseRecords(text, each, errors, path);
+    return parseRecords(head->bytes, each, errors, path);
 }
 
 RecordLog::~RecordLog()

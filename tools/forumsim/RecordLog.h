@@ -10,12 +10,15 @@
 // whose length or checksum do not fit (a torn last write, a damaged block)
 // and picks up again at the next header line.
 
+#include "Text.h"
+
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace forumsim {
@@ -24,10 +27,17 @@ namespace forumsim {
 // writes; false on any error.
 bool writeAll(int fd, std::string_view data);
 
-using Record = std::vector<std::pair<std::string, std::string>>;
+// The first `maxBytes` (at most) of a file and the size the file had.
+struct FileHead {
+    std::string bytes;
+    std::uint64_t size = 0;
+    bool whole() const { return bytes.size() == size; }
+};
+// Nothing when the file cannot be opened.
+std::optional<FileHead> readFileHead(const std::string &path, std::size_t maxBytes);
 
-// The value of the first field called `name`, or nullptr.
-const std::string *recordField(const Record &record, std::string_view name);
+// Looked into with findField() and fieldText().
+using Record = Fields;
 
 inline constexpr std::size_t kMaxRecordBytes = 1024 * 1024;
 inline constexpr std::size_t kMaxLogBytes = 512u * 1024 * 1024;

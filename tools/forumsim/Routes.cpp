@@ -200,22 +200,18 @@ Reply handlePictureGet(PictureStore &pictures, std::string_view path, std::strin
             return notFound();
         return html(200, renderPicturePage(*picture, pictureHost));
     }
-    constexpr std::string_view prefix = "/Bilder/B";
-    constexpr std::string_view suffix = ".jpg";
-    if (path.starts_with(prefix) && path.ends_with(suffix) && path.size() > prefix.size() + suffix.size()) {
-        const auto number = parseDecimal(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
-        if (number && *number > 0) {
-            ServedPicture served = pictures.picture(*number);
-            Reply reply = notFound();
-            if (served.status == 200) {
-                reply.status = 200;
-                reply.body = std::move(served.bytes);
-                reply.contentType = contentTypeOf(served.type);
-            }
-            reply.delayMs = served.delayMs;
-            return reply;
+    if (const auto number = pictureFileNumber(path)) {
+        if (*number == 0)
+            return notFound();
+        ServedPicture served = pictures.picture(*number);
+        Reply reply = notFound();
+        if (served.status == 200) {
+            reply.status = 200;
+            reply.body = std::move(served.bytes);
+            reply.contentType = contentTypeOf(served.type);
         }
-        return notFound();
+        reply.delayMs = served.delayMs;
+        return reply;
     }
     return pictureErrorReply(404, "Seite nicht gefunden", "Unter dieser Adresse gibt es keine Seite.");
 }
@@ -253,11 +249,14 @@ void applyServerSettings(httplib::Server &server, std::size_t maxPayload)
 
 void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDesk &desk)
 {
+    std::vector<std::string> words;
     std::vector<std::string> scripts;
     {
         const auto lock = store.readLock();
-        for (const Section &s : store.sections())
+        for (const Section &s : store.sections()) {
+            words.push_back(s.word);
             scripts.push_back(sectionPath(s.word));
+        }
     }
     auto isScript = [scripts](const std::string &path) {
         for (const std::string &s : scripts) {
@@ -279,11 +278,10 @@ void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDes
         return httplib::Server::HandlerResponse::Handled;
     });
 
-    for (const std::string &script : scripts) {
-        const std::string word = script.substr(std::string_view("/cgi-bin/").size(),
-                                               script.size() - std::string_view("/cgi-bin//webbbs_config.pl").size());
-        server.Post(literalPattern(script), [&desk, word](const httplib::Request &req, httplib::Response &res,
-                                                          const httplib::ContentReader &reader) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        server.Post(literalPattern(scripts[i]), [&desk, word = words[i]](const httplib::Request &req,
+                                                                        httplib::Response &res,
+                                                                        const httplib::ContentReader &reader) {
             const BodyRead read = readBody(req, res, reader, kMaxPostRequestBytes);
             Reply reply;
             if (read.multipart)
@@ -386,14 +384,8 @@ void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::stri
             if (outcome.number == 0) {
                 reply = pictureErrorReply(outcome.status, heading, outcome.message);
             } else {
-                reply = html(303, {});
-                reply.location = picturePagePath(outcome.number);
-                std::string out = pageStart("Bild gespeichert");
-                out += "<P align=center>Das Bild ist gespeichert: ";
-                appendLink(out, reply.location, "Bild " + std::to_string(outcome.number));
-                out += "</P>\n";
-                out += kPageEnd;
-                reply.body = std::move(out);
+                reply = savedReply("Bild gespeichert", "Das Bild ist gespeichert", picturePagePath(outcome.number),
+                                   "Bild " + std::to_string(outcome.number));
             }
         }
         sendReply(reply, res);
@@ -406,21 +398,21 @@ void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::stri
                                                                           const httplib::ContentReader &reader) {
         const BodyRead read = readBody(req, res, reader, kMaxPictureFormField);
         const auto number = parseDecimal(req.get_param_value("id"));
+        const auto picture = number ? pictures.info(*number) : std::nullopt;
         Reply reply;
         if (read.multipart || read.tooLarge || !read.complete) {
             reply = pictureErrorReply(400, "Anmeldung fehlgeschlagen", "Das Formular kam nicht vollständig an.");
-        } else if (!number || !pictures.info(*number)) {
+        } else if (!picture) {
             reply = pictureErrorReply(404, "Bild nicht gefunden", "Ein Bild mit dieser Nummer gibt es nicht.");
         } else {
             const auto fields = parseUrlEncoded(read.body, 16);
-            const std::string *password = fields ? findField(*fields, "passwort") : nullptr;
-            std::string owner;
-            const LoginOutcome outcome = pictures.login(*number, password ? *password : std::string(), owner);
+            const std::string password = fields ? fieldText(*fields, "passwort") : std::string();
+            const LoginOutcome outcome = pictures.login(*picture, password);
             if (outcome == LoginOutcome::WrongPassword)
                 reply = pictureErrorReply(403, "Anmeldung fehlgeschlagen",
                                           "Das Passwort gehört nicht zum Besitzer dieses Bildes.");
             else
-                reply = html(200, renderOwnerView(*pictures.info(*number), pictureHost, outcome));
+                reply = html(200, renderOwnerView(*picture, pictureHost, outcome));
         }
         sendReply(reply, res);
         if (!read.complete || read.tooLarge)

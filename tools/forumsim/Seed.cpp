@@ -1,7 +1,8 @@
 #include "Seed.h"
 
+#include "PicturePages.h"
+
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <set>
 #include <span>
@@ -368,13 +369,7 @@ void seedGenerated(ForumStore &store, const std::string &word, const TopicPool &
 
 std::string pictureUrl(std::string_view pictureHost, int number, std::string_view query)
 {
-    std::string url = "http://";
-    url += pictureHost;
-    url += "/Bilder/B";
-    url += std::to_string(number);
-    url += ".jpg";
-    url += query;
-    return url;
+    return "http://" + std::string(pictureHost) + pictureFilePath(number) + std::string(query);
 }
 
 void seedForum(ForumStore &store, std::string_view pictureHost)
@@ -405,20 +400,18 @@ void seedForum(ForumStore &store, std::string_view pictureHost)
 
 std::set<int> seededPictureNumbers(const ForumStore &store, std::string_view pictureHost)
 {
-    const std::string prefix = "http://" + std::string(pictureHost) + "/Bilder/B";
+    const std::string origin = "http://" + std::string(pictureHost);
     std::set<int> numbers;
     for (const Section &section : store.sections()) {
         for (const int root : section.threads) {
             for (const TreeEntry &entry : store.threadTree(root)) {
                 for (const BodyLine &line : entry.message->body) {
-                    if (line.kind != BodyLine::Kind::Picture || !line.text.starts_with(prefix))
+                    if (line.kind != BodyLine::Kind::Picture || !line.text.starts_with(origin))
                         continue;
-                    const std::string_view rest = std::string_view(line.text).substr(prefix.size());
-                    int number = 0;
-                    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
-                    const std::string_view tail(end, static_cast<std::size_t>(rest.data() + rest.size() - end));
-                    if (ec == std::errc() && tail.starts_with(".jpg"))
-                        numbers.insert(number);
+                    std::string_view path = std::string_view(line.text).substr(origin.size());
+                    path = path.substr(0, path.find('?'));
+                    if (const auto number = pictureFileNumber(path); number && *number > 0)
+                        numbers.insert(*number);
                 }
             }
         }

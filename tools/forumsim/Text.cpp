@@ -98,6 +98,15 @@ std::optional<int> parseDecimal(std::string_view text)
     return value;
 }
 
+std::optional<std::int64_t> parseInteger(std::string_view text)
+{
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
 namespace {
 
 int hexValue(char c)
@@ -137,9 +146,9 @@ std::optional<std::string> percentDecode(std::string_view text)
 
 } // namespace
 
-std::optional<std::vector<FormField>> parseUrlEncoded(std::string_view body, std::size_t maxFields)
+std::optional<Fields> parseUrlEncoded(std::string_view body, std::size_t maxFields)
 {
-    std::vector<FormField> fields;
+    Fields fields;
     while (!body.empty()) {
         const std::size_t amp = body.find('&');
         const std::string_view pair = body.substr(0, amp);
@@ -158,13 +167,19 @@ std::optional<std::vector<FormField>> parseUrlEncoded(std::string_view body, std
     return fields;
 }
 
-const std::string *findField(const std::vector<FormField> &fields, std::string_view name)
+const std::string *findField(const Fields &fields, std::string_view name)
 {
-    for (const FormField &f : fields) {
+    for (const Field &f : fields) {
         if (f.name == name)
             return &f.value;
     }
     return nullptr;
+}
+
+std::string fieldText(const Fields &fields, std::string_view name)
+{
+    const std::string *value = findField(fields, name);
+    return value ? *value : std::string();
 }
 
 std::string mediaType(std::string_view header)

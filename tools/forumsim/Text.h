@@ -27,18 +27,24 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // A whole number of 1 to 9 digits with nothing around it.
 std::optional<int> parseDecimal(std::string_view text);
+// A whole number that fits 64 bits, "-" allowed, with nothing around it.
+std::optional<std::int64_t> parseInteger(std::string_view text);
 
-struct FormField {
+// A named text: a field of a form or of a stored record.
+struct Field {
     std::string name;
     std::string value;
 };
+using Fields = std::vector<Field>;
 
 // Splits an application/x-www-form-urlencoded body into its fields ('+' is a
 // blank, %XX a byte). Empty when a percent sign is not followed by two hex
 // digits or there are more than `maxFields` fields.
-std::optional<std::vector<FormField>> parseUrlEncoded(std::string_view body, std::size_t maxFields);
+std::optional<Fields> parseUrlEncoded(std::string_view body, std::size_t maxFields);
 // The first field of that name, or nothing.
-const std::string *findField(const std::vector<FormField> &fields, std::string_view name);
+const std::string *findField(const Fields &fields, std::string_view name);
+// The first field of that name's value; empty when there is none.
+std::string fieldText(const Fields &fields, std::string_view name);
 
 // The value of the attribute "name=value" (or name="value") of a header such
 // as Content-Type; empty if absent.

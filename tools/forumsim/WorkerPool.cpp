@@ -19,12 +19,6 @@ WorkerPool::~WorkerPool()
     shutdown();
 }
 
-std::size_t WorkerPool::threadCount() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_threads;
-}
-
 void WorkerPool::enqueue(std::function<void()> job)
 {
     std::unique_lock lock(m_mutex);

@@ -25,14 +25,12 @@ public:
     // Runs the jobs already queued, then waits for every worker to end.
     void shutdown() override;
 
-    std::size_t threadCount() const;
-
 private:
     void work();
 
     const std::size_t m_maxThreads;
     const std::chrono::milliseconds m_idleTimeout;
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_ended;
     std::deque<std::function<void()>> m_jobs;
