@@ -2,12 +2,14 @@
 // that a post it takes is written back to a file that reads the same.
 #include "editor/BodyText.h"
 #include "editor/PostFile.h"
+#include "state/TextFile.h"
 
 #include <QCoreApplication>
 
 #include <cstdint>
 #include <cstdlib>
 
+using namespace tarnvik;
 using namespace tarnvik::postfile;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)

@@ -1,9 +1,7 @@
 #include "automation/PostForm.h"
 
-#include "editor/BodyText.h"
-#include "editor/PostFile.h"
 #include "state/FileAccess.h"
-
+#include "state/TextFile.h"
 
 namespace tarnvik::postform {
 
@@ -43,13 +41,13 @@ bool readTemplate(const QString &fileName, QStringList &lines, QString &error)
     QByteArray bytes;
     if (!files::readBounded(fileName, kMaxTemplateSize, QStringLiteral("Sie ist größer als 1 MiB"), bytes, error))
         return false;
-    lines = body::splitLines(postfile::decodeText(bytes));
+    lines = splitLines(decodeText(bytes));
     return true;
 }
 
 bool writeWorkPage(const QString &fileName, const QStringList &lines, QString &error)
 {
-    return files::writeAtomically(fileName, body::joinLines(lines, QStringLiteral("\r\n")).toUtf8(), error);
+    return files::writeAtomically(fileName, joinLines(lines, QStringLiteral("\r\n")).toUtf8(), error);
 }
 
 QList<FormStep> fillSteps(const Post &post)

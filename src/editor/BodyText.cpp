@@ -68,35 +68,4 @@ qsizetype lfPosition(const QString &lfText, qsizetype crLfPosition)
     return lfText.size();
 }
 
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            lines << text.mid(start, i - start);
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            start = ++i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size())
-        lines << text.mid(start);
-    return lines;
-}
-
-QString joinLines(const QStringList &lines, const QString &lineBreak)
-{
-    QString result;
-    for (const QString &line : lines) {
-        result += line;
-        result += lineBreak;
-    }
-    return result;
-}
-
 } // namespace tarnvik::body

@@ -30,13 +30,4 @@ qsizetype crLfPosition(const QString &lfText, qsizetype lfPosition);
 // between the CR and the LF of a break maps to the start of that break.
 qsizetype lfPosition(const QString &lfText, qsizetype crLfPosition);
 
-// The lines of a text, as a line list reads them: CR LF, CR and LF each end
-// a line, and a break at the very end opens no further line. "" has no
-// line, "\r\n" one empty line.
-QStringList splitLines(const QString &text);
-
-// The lines, each followed by a line break: the form a body takes after it
-// was read from lines.
-QString joinLines(const QStringList &lines, const QString &lineBreak = QStringLiteral("\n"));
-
 } // namespace tarnvik::body

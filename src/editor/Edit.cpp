@@ -8,11 +8,12 @@
 #include "editor/PicID.h"
 #include "editor/PictureChoice.h"
 #include "editor/PostFile.h"
-#include "main/Icons.h"
 #include "state/DModul.h"
+#include "state/DialogFont.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
-#include "state/DialogFont.h"
+#include "state/Icons.h"
+#include "state/TextFile.h"
 #include "ui_Edit.h"
 
 #include <QDir>
@@ -357,14 +358,14 @@ void TfrmEdit::setBodyFromLines(const QStringList &lines)
     // Through the cursor, so that the user can take it back with undo.
     QTextCursor cursor(ui->Memo->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(body::joinLines(lines));
+    cursor.insertText(joinLines(lines));
     cursor.movePosition(QTextCursor::Start);
     applyCursor(cursor);
 }
 
 postfile::Post TfrmEdit::currentPost() const
 {
-    return {body::splitLines(body::documentText(*ui->Memo->document())), ui->EBetreff->text()};
+    return {splitLines(body::documentText(*ui->Memo->document())), ui->EBetreff->text()};
 }
 
 void TfrmEdit::EBetreffChange()

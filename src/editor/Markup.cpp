@@ -1,6 +1,7 @@
 #include "editor/Markup.h"
 
 #include "editor/BodyText.h"
+#include "state/TextFile.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -147,7 +148,7 @@ QString subjectWithPictureMarker(const QString &subject)
 
 qsizetype templateCaretPosition(const QString &lfBody)
 {
-    const QStringList lines = body::splitLines(lfBody);
+    const QStringList lines = splitLines(lfBody);
     if (lines.size() <= 2)
         return 0;
     return lines.at(0).size() + 1 + lines.at(1).size() + 1;

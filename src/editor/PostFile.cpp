@@ -2,33 +2,17 @@
 
 #include "editor/BodyText.h"
 #include "state/FileAccess.h"
-#include "state/LegacyText.h"
+#include "state/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <optional>
 
 namespace tarnvik::postfile {
-
-QString decodeText(const QByteArray &bytes)
-{
-    // Notepad's "Unicode" files; the decoder drops the byte order mark.
-    const auto utf16 = bytes.startsWith("\xff\xfe")   ? std::optional(QStringDecoder::Utf16LE)
-                       : bytes.startsWith("\xfe\xff") ? std::optional(QStringDecoder::Utf16BE)
-                                                      : std::nullopt;
-    if (utf16) {
-        QStringDecoder decoder(*utf16, QStringDecoder::Flag::Stateless);
-        QString text = decoder.decode(bytes);
-        if (!decoder.hasError())
-            return text;
-    }
-    return decodeUtf8OrWindows1252(bytes);
-}
 
 bool isPlainText(const QString &text)
 {
@@ -48,12 +32,12 @@ QByteArray encode(const Post &post)
     QStringList lines = post.bodyLines;
     // The subject is one line of the file, whatever it holds.
     lines << body::toLf(post.subject).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return body::joinLines(lines, QStringLiteral("\r\n")).toUtf8();
+    return joinLines(lines, QStringLiteral("\r\n")).toUtf8();
 }
 
 bool decode(const QString &text, Post &post)
 {
-    QStringList lines = body::splitLines(text);
+    QStringList lines = splitLines(text);
     if (lines.isEmpty())
         return false;
     post.subject = lines.takeLast();

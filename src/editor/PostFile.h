@@ -8,10 +8,9 @@
 #include <functional>
 
 // Plain text files that keep a post: the body's lines, then the subject as
-// the last line. Written as UTF-8 with CR LF; read as UTF-8 when the bytes
-// are valid UTF-8, otherwise as Windows-1252, the code page older versions
-// wrote (and as UTF-16 when a byte order mark says so). CR LF, lone CR and
-// lone LF all end a line.
+// the last line. Written as UTF-8 with CR LF; read as state/TextFile.h
+// reads text files (UTF-8, Windows-1252 or UTF-16 after a byte order mark;
+// CR LF, lone CR and lone LF all end a line).
 namespace tarnvik::postfile {
 
 // The most a post can hold. The forum takes bodies up to 64 KiB; beyond
@@ -29,9 +28,6 @@ struct Post {
     QString subject;
 };
 
-// Bytes -> text: UTF-16 after its byte order mark, UTF-8 if valid, else
-// Windows-1252.
-QString decodeText(const QByteArray &bytes);
 // False when the text holds control characters that no text file has (NUL
 // and the like): the file was a program, a picture, or UTF-16 without a
 // byte order mark.

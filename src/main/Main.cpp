@@ -6,11 +6,11 @@
 #include "export/ThreadExport.h"
 #include "export/WordConnection.h"
 #include "main/Dialogs.h"
-#include "main/Icons.h"
 #include "main/PageProcessing.h"
 #include "periphery/Info.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
+#include "state/Icons.h"
 #include "state/Settings.h"
 #include "ui_Main.h"
 

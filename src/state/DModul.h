@@ -35,7 +35,7 @@ struct TDMEnvironment {
 };
 
 // The data module: the one holder of the user's settings and the page state
-// (the shared icons live with the windows, in main/Icons.h). Settings change
+// (the shared icons, which only windows draw, are in state/Icons.h). Settings change
 // only through the setters; the change flags decide what is written back when
 // the module is destroyed.
 class TDM : public QObject

@@ -1,6 +1,6 @@
 #include "state/IniValue.h"
 
-#include "state/LegacyText.h"
+#include "state/TextFile.h"
 
 #include <QStringList>
 

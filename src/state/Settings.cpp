@@ -1,8 +1,8 @@
 #include "state/Settings.h"
 
-#include "main/Icons.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
+#include "state/Icons.h"
 #include "ui_Settings.h"
 
 #include <QDir>

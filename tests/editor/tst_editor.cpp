@@ -6,10 +6,11 @@
 #include "editor/Edit.h"
 #include "editor/Markup.h"
 #include "editor/PostFile.h"
-#include "main/Icons.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
+#include "state/Icons.h"
+#include "state/TextFile.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -571,7 +572,7 @@ void TestEditor::saveAndOpen()
     typeText(subject(e.get()), QStringLiteral("Öl & Wachs"));
     m_chosenFile = m_dir.filePath(QStringLiteral("Beitrag.txt"));
     action(e.get(), "actSave")->trigger();
-    QCOMPARE(readAll(m_chosenFile), (body::joinLines(body::splitLines(body), QStringLiteral("\r\n"))
+    QCOMPARE(readAll(m_chosenFile), (joinLines(splitLines(body), QStringLiteral("\r\n"))
                                      + QStringLiteral("Öl & Wachs\r\n")).toUtf8());
 
     auto other = open(false);

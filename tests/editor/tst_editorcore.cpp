@@ -5,6 +5,7 @@
 #include "editor/PictureChoice.h"
 #include "editor/PostFile.h"
 #include "state/Endpoints.h"
+#include "state/TextFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -134,8 +135,8 @@ void TestEditorCore::lines()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
-    QCOMPARE(body::splitLines(text), lines);
-    QCOMPARE(body::splitLines(body::joinLines(lines, QStringLiteral("\r\n"))), lines);
+    QCOMPARE(splitLines(text), lines);
+    QCOMPARE(splitLines(joinLines(lines, QStringLiteral("\r\n"))), lines);
 }
 
 void TestEditorCore::documentTextKeepsCharacters()
@@ -306,7 +307,7 @@ void TestEditorCore::fileLineEnds()
     QFETCH(QStringList, bodyLines);
     QFETCH(QString, subject);
     postfile::Post post;
-    QVERIFY(postfile::decode(postfile::decodeText(bytes), post));
+    QVERIFY(postfile::decode(decodeText(bytes), post));
     QCOMPARE(post.bodyLines, bodyLines);
     QCOMPARE(post.subject, subject);
 }
@@ -326,7 +327,7 @@ void TestEditorCore::fileEncoding()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
-    QCOMPARE(postfile::decodeText(bytes), text);
+    QCOMPARE(decodeText(bytes), text);
 }
 
 void TestEditorCore::fileRoundTrip()

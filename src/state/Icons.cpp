@@ -1,4 +1,4 @@
-#include "main/Icons.h"
+#include "state/Icons.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
