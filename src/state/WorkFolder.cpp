@@ -34,6 +34,11 @@ QString workFolder(const QString &programFolder)
     const bool installed = QFileInfo(installedDataPath(programFolder, QStringLiteral("Response.html"))).isFile();
     if (!installed && canWriteIn(programFolder))
         return withTrailingSeparator(programFolder);
+    return userDataFolder();
+}
+
+QString userDataFolder()
+{
     const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!perUser.isEmpty() && QDir().mkpath(perUser))
         return withTrailingSeparator(perUser);

@@ -14,6 +14,11 @@ namespace tarnvik {
 // Ends in the platform's separator. Empty only when neither can be used.
 QString workFolder(const QString &programFolder);
 
+// The per-user data folder ("~/.local/share/Tarnvik"), made if missing,
+// for the program's own data (its database, the user's word list). Ends in
+// the platform's separator; empty when there is none.
+QString userDataFolder();
+
 // A data file that ships with the program ("Response.html"): in
 // `programFolder` when it is there, else in the installed data folder
 // ("<prefix>/share/tarnvik/"). When it is nowhere, the name in the program
