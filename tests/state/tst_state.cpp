@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -192,18 +191,21 @@ private Q_SLOTS:
     }
 
     // A value written in the Windows code page is read as such, and stays
-    // intact when the file is written for another change.
+    // intact when the file is written for other changes, one after another.
     void windows1252ValueIsKept()
     {
-        writeRaw("[General]\nName=J\xfcrgen\nTemplate=\"Gr\xfc\xdf, J\x80\"\nForum=0\n");
+        writeRaw("[General]\nName=J\xfcrgen\nEMail=J\xfcrgen@example.org\nTemplate=\"Gr\xfc\xdf, J\x80\"\nForum=0\n");
         {
             TDM dm(environment());
             QCOMPARE(dm.Name(), QStringLiteral("Jürgen"));
             QCOMPARE(dm.Template(), QStringLiteral("Grüß, J€"));
+            dm.SetEMail(QStringLiteral("jb@example.org"));
+            dm.SaveSettings();
             dm.ClassifyUrl(QStringLiteral("http://h/cgi-bin/marktplatz/x"));
         }
         QSettings s = stored();
         QCOMPARE(s.value(QStringLiteral("Forum")).toInt(), 2);
+        QCOMPARE(s.value(QStringLiteral("EMail")).toString(), QStringLiteral("jb@example.org"));
         QCOMPARE(s.value(QStringLiteral("Name")).toString(), QStringLiteral("Jürgen"));
         QCOMPARE(s.value(QStringLiteral("Template")).toString(), QStringLiteral("Grüß, J€"));
     }
@@ -348,24 +350,6 @@ private Q_SLOTS:
         store->available = true;
         TDM again(withKeychain(store));
         QTRY_COMPARE(again.Passwort(), QStringLiteral("geheim"));
-    }
-
-    // The data module is made without waiting for the keychain, which may
-    // be waiting for the user; the password comes when it answers.
-    void theKeychainIsReadInTheBackground()
-    {
-        writeRaw("[General]\nName=alt\n");
-        auto store = std::make_shared<MemorySecretStore>();
-        store->values.insert(QStringLiteral("Passwort"), QStringLiteral("geheim"));
-        store->held = true;
-        TDM dm(withKeychain(store));
-        QVERIFY(!dm.PasswortKnown());
-        QCOMPARE(dm.Passwort(), QString());
-        QSignalSpy answered(&dm, &TDM::KeychainAnswered);
-        store->answerHeld();
-        QCOMPARE(answered.size(), 1);
-        QVERIFY(dm.PasswortKnown());
-        QCOMPARE(dm.Passwort(), QStringLiteral("geheim"));
     }
 
     // The settings file read from its bytes: the settings store's own syntax,
