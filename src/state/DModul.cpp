@@ -2,131 +2,34 @@
 
 #include "state/CommaText.h"
 #include "state/ErrorReport.h"
-#include "state/FileAccess.h"
-#include "state/IniValue.h"
 #include "state/WorkFolder.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <limits>
+
 TDM *DM = nullptr;
 
 namespace {
 
 const char *const kOrganisation = "Tarnvik";
-// Text values larger than this are taken as damaged, not loaded.
-constexpr qsizetype kMaxTextValue = 1 << 20;
 constexpr qsizetype kMaxPicIDs = 1000;
 constexpr int kMaxPicIDs_kept = 10;
+// How long the exit may wait for the keychain to take a changed password.
+constexpr int kExitWaitMs = 400;
 
-// The settings file is read whole only where a value needs its raw bytes.
-constexpr qint64 kMaxSettingsFile = 64 << 20;
+const QString kName = QStringLiteral("Name");
+const QString kEMail = QStringLiteral("EMail");
 const QString kPasswort = QStringLiteral("Passwort");
+const QString kTemplate = QStringLiteral("Template");
+const QString kPicIDs = QStringLiteral("PicIDs");
+const QString kForum = QStringLiteral("Forum");
 const QString kDokuPath = QStringLiteral("DokuPath");
-
-bool hasReplacementCharacter(const QVariant &value)
-{
-    if (value.typeId() == QMetaType::QString)
-        return value.toString().contains(QChar::ReplacementCharacter);
-    if (value.typeId() == QMetaType::QStringList) {
-        const QStringList list = value.toStringList();
-        return std::any_of(list.cbegin(), list.cend(),
-                           [](const QString &entry) { return entry.contains(QChar::ReplacementCharacter); });
-    }
-    return false;
-}
-
-// Reads the stored values. A value of another type, or one too large, is
-// reported once, read as the default and marked as not loaded, so that one
-// damaged value neither stops the rest nor is lost at the next save.
-class SettingsReader
-{
-public:
-    SettingsReader(QSettings &settings, QStringList &errors, QSet<QString> &unloaded, QHash<QString, QVariant> &recoded)
-        : m_settings(settings), m_errors(errors), m_unloaded(unloaded), m_recoded(recoded)
-    {
-    }
-
-    QString text(const QString &name) { return textOf(name, read(name)); }
-
-    // A comma text; also taken as the list the settings file makes of an
-    // unquoted one ("4711,4712").
-    QStringList list(const QString &name, qsizetype maxEntries)
-    {
-        const QVariant value = read(name);
-        if (value.typeId() != QMetaType::QStringList)
-            return tarnvik::fromCommaText(textOf(name, value), maxEntries);
-        QStringList list = value.toStringList();
-        qsizetype size = 0;
-        for (const QString &entry : std::as_const(list))
-            size += entry.size() + 1;
-        if (size > kMaxTextValue) {
-            refuse(name, QStringLiteral("Fehler beim Holen der Daten für '%1'"));
-            return {};
-        }
-        if (list.size() > maxEntries)
-            list.resize(maxEntries);
-        return list;
-    }
-
-private:
-    QString textOf(const QString &name, const QVariant &value)
-    {
-        if (!value.isValid())
-            return {};
-        if (value.typeId() != QMetaType::QString)
-            return refuse(name, QStringLiteral("Ungültiger Datentyp für '%1'"));
-        QString text = value.toString();
-        if (text.size() > kMaxTextValue)
-            return refuse(name, QStringLiteral("Fehler beim Holen der Daten für '%1'"));
-        return text;
-    }
-
-    QVariant read(const QString &name)
-    {
-        const QVariant value = m_settings.value(name);
-        if (!hasReplacementCharacter(value))
-            return value;
-        // The settings file decodes every value as UTF-8; one an older
-        // version wrote in the Windows code page is read again from the
-        // file's bytes.
-        const QVariant legacy = tarnvik::readIniValueLegacy(rawFile(), name);
-        if (!legacy.isValid())
-            return value;
-        m_recoded.insert(name, legacy);
-        return legacy;
-    }
-
-    QString refuse(const QString &name, const QString &message)
-    {
-        m_errors << message.arg(name);
-        m_unloaded << name;
-        return {};
-    }
-
-    const QByteArray &rawFile()
-    {
-        if (!m_rawRead) {
-            m_rawRead = true;
-            // Only a settings file has bytes to read; the registry keeps text.
-            // One that cannot be read or is too large has none to offer.
-            QString ignored;
-            if (QFileInfo(m_settings.fileName()).isFile())
-                tarnvik::files::readBounded(m_settings.fileName(), kMaxSettingsFile, {}, m_raw, ignored);
-        }
-        return m_raw;
-    }
-
-    QSettings &m_settings;
-    QStringList &m_errors;
-    QSet<QString> &m_unloaded;
-    QHash<QString, QVariant> &m_recoded;
-    QByteArray m_raw;
-    bool m_rawRead = false;
-};
 
 // A stored export folder is taken only as a full path without "..": a
 // relative one would be resolved against whatever folder the program was
@@ -142,10 +45,15 @@ bool isUsableFolder(const QString &path)
 // Whether the keychain can be reached without starting anything. Where the
 // desktop runs no session bus, the keychain library would start one through
 // the X server, and the keyring it activates would wait for a new password in
-// a prompt: such a system counts as one without a keychain.
-bool sessionBusRunning()
+// a prompt: such a system counts as one without a keychain. So does one whose
+// event loop is not GLib's (QT_NO_GLIB), through which alone the secret
+// service answers.
+bool keychainReachable()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance();
+    if (!loop || !loop->inherits("QEventDispatcherGlib"))
+        return false;
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
         return true;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -184,7 +92,7 @@ TDMEnvironment TDMEnvironment::platform()
     };
     env.programFile = QCoreApplication::applicationFilePath();
     env.documentsFolder = [] { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); };
-    if (sessionBusRunning())
+    if (keychainReachable())
         env.secrets = tarnvik::systemKeychain(QLatin1String(kOrganisation));
     return env;
 }
@@ -200,8 +108,16 @@ TDMEnvironment TDMEnvironment::inFolder(const QString &settingsFile, const QStri
 }
 
 TDM::TDM(TDMEnvironment environment, QObject *parent)
-    : QObject(parent), m_env(std::move(environment))
+    : QObject(parent), m_env(std::move(environment)), m_file(m_env.openSettings), m_keychain(m_env.secrets)
 {
+    connect(&m_keychain, &tarnvik::KeychainPasswort::keychainAnswered, this, [this] {
+        // What the keychain took leaves the file; what it refused is kept
+        // there.
+        QList<tarnvik::SettingsFile::Change> changes;
+        addPasswortEntry(changes);
+        m_file.write(changes);
+        emit KeychainAnswered();
+    });
     DataModuleCreate();
 }
 
@@ -215,54 +131,29 @@ TDM::~TDM()
 void TDM::DataModuleCreate()
 {
     m_PicIDs.clear();
-    QStringList errors;
-    std::unique_ptr<QSettings> settings = m_env.openSettings ? m_env.openSettings() : nullptr;
-    bool passwortStored = false;
+    std::optional<QString> storedPasswort;
     QString refusedFolder;
-    if (settings) {
-        const bool keyExists = QFileInfo::exists(settings->fileName()) || !settings->allKeys().isEmpty();
-        if (keyExists) {
-            SettingsReader read(*settings, errors, m_unloaded, m_recoded);
-            m_Name = read.text(QStringLiteral("Name"));
-            m_EMail = read.text(QStringLiteral("EMail"));
-            m_Passwort = read.text(kPasswort);
-            passwortStored = settings->contains(kPasswort) && !m_unloaded.contains(kPasswort);
-            m_Template = read.text(QStringLiteral("Template"));
-            m_PicIDs = read.list(QStringLiteral("PicIDs"), kMaxPicIDs);
-
-            const QVariant forum = settings->value(QStringLiteral("Forum"));
-            m_Forum = Forums::Machines;
-            if (forum.isValid()) {
-                bool ok = false;
-                qlonglong number = 0;
-                switch (forum.typeId()) {
-                case QMetaType::Int:
-                case QMetaType::UInt:
-                case QMetaType::LongLong:
-                case QMetaType::ULongLong:
-                case QMetaType::QString:
-                    number = forum.toLongLong(&ok);
-                    ok = ok && number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<quint32>::max();
-                    if (ok)
-                        m_Forum = ForumKind(number & 0xff);
-                    else
-                        errors << QStringLiteral("Fehler beim Holen der Daten für 'Forum'");
-                    break;
-                default:
-                    errors << QStringLiteral("Ungültiger Datentyp für 'Forum'");
-                }
-                if (!ok)
-                    m_unloaded << QStringLiteral("Forum");
-            }
-
-            // The stored folder is taken as it is: loading changes nothing.
-            const QString folder = read.text(kDokuPath);
-            if (isUsableFolder(folder))
-                assignDokuPath(folder);
-            else if (!folder.isEmpty())
-                refusedFolder = folder;
-        }
+    if (m_file.beginReading()) {
+        m_Name = m_file.text(kName);
+        m_EMail = m_file.text(kEMail);
+        const QString passwort = m_file.text(kPasswort);
+        if (m_file.contains(kPasswort))
+            storedPasswort = passwort;
+        m_Template = m_file.text(kTemplate);
+        m_PicIDs = m_file.list(kPicIDs, kMaxPicIDs);
+        m_Forum = Forums::Machines;
+        if (const std::optional<qint64> forum =
+                m_file.integer(kForum, std::numeric_limits<qint32>::min(), std::numeric_limits<quint32>::max()))
+            m_Forum = ForumKind(*forum & 0xff);
+        // The stored folder is taken as it is: loading changes nothing.
+        const QString folder = m_file.text(kDokuPath);
+        if (isUsableFolder(folder))
+            assignDokuPath(folder);
+        else if (!folder.isEmpty())
+            refusedFolder = folder;
+        m_file.endReading();
     }
+    QStringList errors = m_file.takeErrors();
 
     m_ProgramPath = tarnvik::withTrailingSeparator(QFileInfo(m_env.programFile).absolutePath());
 
@@ -270,8 +161,11 @@ void TDM::DataModuleCreate()
         const QString documents = m_env.documentsFolder();
         // The default folder is stored, unless it only stands in for a
         // stored value that could not be read.
-        if (!documents.isEmpty() && assignDokuPath(tarnvik::withTrailingSeparator(documents) + QStringLiteral("Tarnvik")))
-            m_DokuPathChanged = !m_unloaded.contains(kDokuPath);
+        if (!documents.isEmpty() && assignDokuPath(tarnvik::withTrailingSeparator(documents) + QStringLiteral("Tarnvik"))
+            && !m_file.refused(kDokuPath)) {
+            m_DokuPathChanged = true;
+            m_unsaved |= DokuPathGroup;
+        }
     }
     if (!refusedFolder.isEmpty()) {
         errors << QStringLiteral("Der gespeicherte Exportordner „%1“ wird nicht verwendet, weil er kein vollständiger "
@@ -281,102 +175,56 @@ void TDM::DataModuleCreate()
                                                 : QStringLiteral("Stattdessen gilt „%1“").arg(m_DokuPath));
     }
 
-    loadPasswort(settings.get(), passwortStored);
+    m_keychain.start(storedPasswort);
 
     for (const QString &error : std::as_const(errors))
         tarnvik::reportError(error);
 }
 
-void TDM::loadPasswort(QSettings *settings, bool storedInSettings)
-{
-    if (!m_env.secrets)
-        return;
-    using Status = tarnvik::SecretStore::Status;
-    if (storedInSettings) {
-        // A password kept in plain text moves into the keychain and out of
-        // the settings file, now rather than at exit, so that it is safe even
-        // if the program does not end normally. Where the keychain does not
-        // take it, it stays where it is.
-        if (m_env.secrets->write(kPasswort, m_Passwort) != Status::Ok)
-            return;
-        m_PasswortInKeychain = true;
-        m_recoded.remove(kPasswort);
-        settings->remove(kPasswort);
-        for (auto it = m_recoded.cbegin(); it != m_recoded.cend(); ++it)
-            settings->setValue(it.key(), it.value());
-        settings->sync();
-        return;
-    }
-    QString value;
-    switch (m_env.secrets->read(kPasswort, value)) {
-    case Status::Ok:
-        m_PasswortInKeychain = true;
-        if (value.size() > kMaxTextValue) {
-            m_unloaded << kPasswort;
-            tarnvik::reportError(QStringLiteral("Fehler beim Holen der Daten für '%1'").arg(kPasswort));
-        } else if (!m_unloaded.contains(kPasswort)) {
-            m_Passwort = value;
-        }
-        break;
-    case Status::NotFound:
-        m_PasswortInKeychain = true;
-        break;
-    case Status::Unavailable:
-        // The password is unknown, not empty: unless the user sets one, it
-        // is neither stored in the file nor written over in the keychain.
-        m_unloaded << kPasswort;
-        break;
-    }
-}
-
 void TDM::DataModuleDestroy()
 {
-    if (!(m_TextsChanged || m_ForumChanged || m_PicIDsChanged || m_DokuPathChanged) || !m_env.openSettings)
-        return;
-    std::unique_ptr<QSettings> settings = m_env.openSettings();
-    if (!settings || !settings->isWritable())
-        return;
-    QSet<QString> written;
-    // A value that could not be loaded is left as it is.
-    const auto put = [&](const QString &name, const QVariant &value) {
-        if (m_unloaded.contains(name))
-            return;
-        settings->setValue(name, value);
-        written << name;
-    };
-    if (m_TextsChanged) {
-        put(QStringLiteral("Name"), m_Name);
-        put(QStringLiteral("EMail"), m_EMail);
-        if (m_PasswortInKeychain && !m_unloaded.contains(kPasswort)
-            && m_env.secrets->write(kPasswort, m_Passwort) == tarnvik::SecretStore::Status::Ok) {
-            settings->remove(kPasswort);
-            written << kPasswort;
-        } else {
-            // Where the keychain fails now, the password is not lost: it
-            // stays in the settings file until the keychain answers again.
-            put(kPasswort, m_Passwort);
-        }
-        put(QStringLiteral("Template"), m_Template);
+    m_keychain.finish(kExitWaitMs);
+    SaveSettings();
+}
+
+void TDM::SaveSettings()
+{
+    QList<tarnvik::SettingsFile::Change> changes;
+    if (m_unsaved & TextsGroup)
+        changes << tarnvik::SettingsFile::Change{kName, m_Name} << tarnvik::SettingsFile::Change{kEMail, m_EMail};
+    // The password goes with its group where there is no keychain; with
+    // one, the keychain's answers decide.
+    if ((m_unsaved & TextsGroup) || m_keychain.hasKeychain())
+        addPasswortEntry(changes);
+    if (m_unsaved & TextsGroup)
+        changes << tarnvik::SettingsFile::Change{kTemplate, m_Template};
+    if (m_unsaved & ForumGroup)
+        changes << tarnvik::SettingsFile::Change{kForum, int(m_Forum)};
+    if (m_unsaved & PicIDsGroup)
+        changes << tarnvik::SettingsFile::Change{kPicIDs, tarnvik::toCommaText(m_PicIDs)};
+    if (m_unsaved & DokuPathGroup)
+        changes << tarnvik::SettingsFile::Change{kDokuPath, m_DokuPath};
+    if (m_file.write(changes))
+        m_unsaved = 0;
+}
+
+void TDM::addPasswortEntry(QList<tarnvik::SettingsFile::Change> &changes) const
+{
+    switch (m_keychain.fileEntry()) {
+    case tarnvik::KeychainPasswort::FileEntry::Put:
+        changes << tarnvik::SettingsFile::Change{kPasswort, m_keychain.value()};
+        break;
+    case tarnvik::KeychainPasswort::FileEntry::Remove:
+        changes << tarnvik::SettingsFile::Change{kPasswort, std::nullopt};
+        break;
+    case tarnvik::KeychainPasswort::FileEntry::Leave:
+        break;
     }
-    if (m_ForumChanged)
-        put(QStringLiteral("Forum"), int(m_Forum));
-    if (m_PicIDsChanged)
-        put(QStringLiteral("PicIDs"), tarnvik::toCommaText(m_PicIDs));
-    if (m_DokuPathChanged)
-        put(kDokuPath, m_DokuPath);
-    for (auto it = m_recoded.cbegin(); it != m_recoded.cend(); ++it) {
-        if (!written.contains(it.key()))
-            settings->setValue(it.key(), it.value());
-    }
-    settings->sync();
 }
 
 bool TDM::OpenSettingsStore() const
 {
-    if (!m_env.openSettings)
-        return false;
-    std::unique_ptr<QSettings> settings = m_env.openSettings();
-    return settings && settings->isWritable() && settings->status() == QSettings::NoError;
+    return m_file.writable();
 }
 
 QString TDM::WorkPath() const
@@ -394,51 +242,72 @@ QString TDM::PicturesPath() const
     return m_DokuPath + QStringLiteral("Pictures") + QDir::separator();
 }
 
+void TDM::changed(Group group, const QString &name)
+{
+    switch (group) {
+    case TextsGroup:
+        m_TextsChanged = true;
+        break;
+    case ForumGroup:
+        m_ForumChanged = true;
+        break;
+    case PicIDsGroup:
+        m_PicIDsChanged = true;
+        break;
+    case DokuPathGroup:
+        m_DokuPathChanged = true;
+        break;
+    }
+    m_unsaved |= group;
+    // A value set anew may replace one that could not be loaded.
+    m_file.release(name);
+}
+
 void TDM::setText(QString &field, const QString &value, const QString &name)
 {
     // One flag stands for the whole group of texts.
     if (value != field) {
         field = value;
-        m_TextsChanged = true;
-        m_unloaded.remove(name);
+        changed(TextsGroup, name);
     }
 }
 
 void TDM::SetName(const QString &value)
 {
-    setText(m_Name, value, QStringLiteral("Name"));
+    setText(m_Name, value, kName);
 }
 
 void TDM::SetEMail(const QString &value)
 {
-    setText(m_EMail, value, QStringLiteral("EMail"));
+    setText(m_EMail, value, kEMail);
 }
 
 void TDM::SetPasswort(const QString &value)
 {
-    setText(m_Passwort, value, kPasswort);
+    // Only a password that changes goes to the keychain.
+    if (value != m_keychain.value()) {
+        m_keychain.set(value);
+        changed(TextsGroup, kPasswort);
+    }
 }
 
 void TDM::SetTemplate(const QString &value)
 {
-    setText(m_Template, value, QStringLiteral("Template"));
+    setText(m_Template, value, kTemplate);
 }
 
 void TDM::SetForum(ForumKind value)
 {
     if (value != m_Forum) {
         m_Forum = value;
-        m_ForumChanged = true;
-        m_unloaded.remove(QStringLiteral("Forum"));
+        changed(ForumGroup, kForum);
     }
 }
 
 void TDM::SetDokuPath(const QString &path)
 {
-    if (assignDokuPath(path)) {
-        m_DokuPathChanged = true;
-        m_unloaded.remove(kDokuPath);
-    }
+    if (assignDokuPath(path))
+        changed(DokuPathGroup, kDokuPath);
 }
 
 bool TDM::assignDokuPath(const QString &path)
@@ -466,8 +335,7 @@ void TDM::AddPicID(const QString &number)
     m_PicIDs.prepend(number);
     if (m_PicIDs.size() > kMaxPicIDs_kept)
         m_PicIDs.removeAt(kMaxPicIDs_kept);
-    m_PicIDsChanged = true;
-    m_unloaded.remove(QStringLiteral("PicIDs"));
+    changed(PicIDsGroup, kPicIDs);
 }
 
 void TDM::ClassifyUrl(const QString &address)

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "state/Endpoints.h"
-#include "state/UrlClass.h"
+#include "state/KeychainPasswort.h"
 #include "state/SecretStore.h"
+#include "state/SettingsFile.h"
+#include "state/UrlClass.h"
 
-#include <QHash>
-#include <QList>
 #include <QObject>
-#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -35,9 +34,12 @@ struct TDMEnvironment {
 };
 
 // The data module: the one holder of the user's settings and the page state
-// (the shared icons, which only windows draw, are in state/Icons.h). Settings change
-// only through the setters; the change flags decide what is written back when
-// the module is destroyed.
+// (the shared icons, which only windows draw, are in state/Icons.h). Settings
+// change only through the setters; the change flags decide what is written
+// back, when the settings dialog closes with OK and when the module is
+// destroyed. The settings store is kept by a SettingsFile, the password by a
+// KeychainPasswort: the keychain is read in the background, so the password
+// may become known only after the module is made.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -48,7 +50,8 @@ public:
     // Settings.
     const QString &Name() const { return m_Name; }
     const QString &EMail() const { return m_EMail; }
-    const QString &Passwort() const { return m_Passwort; }
+    // Empty while it is not known (see PasswortKnown).
+    const QString &Passwort() const { return m_keychain.value(); }
     const QString &Template() const { return m_Template; }
     const QStringList &PicIDs() const { return m_PicIDs; }
     ForumKind Forum() const { return m_Forum; }
@@ -73,9 +76,13 @@ public:
     bool ForumChanged() const { return m_ForumChanged; }
     bool PicIDsChanged() const { return m_PicIDsChanged; }
     bool DokuPathChanged() const { return m_DokuPathChanged; }
-    // Whether the password is kept in the keychain in this run; otherwise it
-    // stays in the settings store as plain text.
-    bool PasswortInKeychain() const { return m_PasswortInKeychain; }
+    // Whether the keychain has taken the password; otherwise it stays in the
+    // settings store as plain text.
+    bool PasswortInKeychain() const { return m_keychain.inKeychain(); }
+    // Whether the keychain has answered, so that Passwort holds what there
+    // is to know. Until then, windows that need the password wait for
+    // KeychainAnswered (state/PasswortWait.h).
+    bool PasswortKnown() const { return !m_keychain.reading(); }
 
     // Page state.
     void ClassifyUrl(const QString &address);
@@ -88,20 +95,31 @@ public:
     // Whether the settings store can be opened for writing (created if
     // missing); the settings dialog hands its values over only then.
     bool OpenSettingsStore() const;
+    // Writes the settings changed since they were last written; the store
+    // is not touched when nothing changed.
+    void SaveSettings();
+
+Q_SIGNALS:
+    // The keychain has answered: Passwort, PasswortKnown or
+    // PasswortInKeychain may have changed.
+    void KeychainAnswered();
 
 private:
+    // The groups of values that are written together.
+    enum Group { TextsGroup = 1, ForumGroup = 2, PicIDsGroup = 4, DokuPathGroup = 8 };
+
     void DataModuleCreate();
     void DataModuleDestroy();
     void setText(QString &field, const QString &value, const QString &name);
+    void changed(Group group, const QString &name);
     bool assignDokuPath(const QString &path);
-    void loadPasswort(QSettings *settings, bool storedInSettings);
+    void addPasswortEntry(QList<tarnvik::SettingsFile::Change> &changes) const;
 
     TDMEnvironment m_env;
     QString m_CurrentUrl;
     ForumKind m_Forum = 0;
     QString m_Name;
     QString m_EMail;
-    QString m_Passwort;
     QString m_Template;
     QString m_ProgramPath;
     bool m_TextsChanged = false;
@@ -112,14 +130,10 @@ private:
     qint32 m_ThreadNumber = 0;
     QStringList m_PicIDs;
     QString m_DokuPath;
-    bool m_PasswortInKeychain = false;
-    // Stored values that could not be loaded (wrong type, too large) and
-    // have not been set since: they are never overwritten.
-    QSet<QString> m_unloaded;
-    // Stored values that had to be read as Windows-1252: written again, as
-    // read, whenever the settings store is written, since the store would
-    // otherwise write back what it took them for.
-    QHash<QString, QVariant> m_recoded;
+    // Groups changed since the settings were last written.
+    int m_unsaved = 0;
+    tarnvik::SettingsFile m_file;
+    tarnvik::KeychainPasswort m_keychain;
 };
 
 // The one data module of the running program.

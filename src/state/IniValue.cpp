@@ -202,7 +202,7 @@ bool plainText(QString &text)
 
 } // namespace
 
-QVariant readIniValueLegacy(QByteArrayView data, QStringView key)
+QVariant readIniValueCp1252(QByteArrayView data, QStringView key)
 {
     if (data.startsWith("\xef\xbb\xbf"))
         data = data.sliced(3);

@@ -1,9 +1,6 @@
 #include "state/SecretStore.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
-#include <optional>
+#include <QObject>
 
 #include <qt6keychain/keychain.h>
 
@@ -14,79 +11,53 @@ namespace {
 class KeychainStore final : public SecretStore
 {
 public:
-    KeychainStore(QString service, int timeoutMs) : m_service(std::move(service)), m_timeoutMs(timeoutMs) {}
+    explicit KeychainStore(QString service) : m_service(std::move(service)) {}
 
-    Status read(const QString &key, QString &value) override
+    void read(const QString &key, QObject *context, Answer answer) override
     {
-        if (m_hung)
-            return Status::Unavailable;
         auto *job = new QKeychain::ReadPasswordJob(m_service);
         job->setKey(key);
-        const std::optional<QKeychain::Error> error = run(job);
-        if (!error)
-            return Status::Unavailable;
-        const std::unique_ptr<QKeychain::ReadPasswordJob> done(job);
-        if (*error == QKeychain::EntryNotFound)
-            return Status::NotFound;
-        if (*error != QKeychain::NoError)
-            return Status::Unavailable;
-        value = done->textData();
-        return Status::Ok;
+        start(job, context, [job, answer = std::move(answer)](QKeychain::Error error) {
+            if (error == QKeychain::NoError)
+                answer(Status::Ok, job->textData());
+            else
+                answer(error == QKeychain::EntryNotFound ? Status::NotFound : Status::Unavailable, QString());
+        });
     }
 
-    Status write(const QString &key, const QString &value) override
+    void write(const QString &key, const QString &value, QObject *context, Answer answer) override
     {
-        if (m_hung)
-            return Status::Unavailable;
         auto *job = new QKeychain::WritePasswordJob(m_service);
         job->setKey(key);
         job->setTextData(value);
-        const std::optional<QKeychain::Error> error = run(job);
-        if (!error)
-            return Status::Unavailable;
-        const std::unique_ptr<QKeychain::WritePasswordJob> done(job);
-        return *error == QKeychain::NoError ? Status::Ok : Status::Unavailable;
+        start(job, context, [answer = std::move(answer)](QKeychain::Error error) {
+            answer(error == QKeychain::NoError ? Status::Ok : Status::Unavailable, QString());
+        });
     }
 
 private:
-    // Starts the job and waits for it within the bound: its error, after
-    // which the caller owns the job; or nothing when it did not finish in
-    // time, and the job deletes itself whenever it does.
-    std::optional<QKeychain::Error> run(QKeychain::Job *job)
+    // The job deletes itself once it has answered; until then it belongs to
+    // nobody, so that neither the caller going away nor anything else ends
+    // it while the keychain may be asking the user.
+    static void start(QKeychain::Job *job, QObject *context, std::function<void(QKeychain::Error)> done)
     {
-        job->setAutoDelete(false);
+        job->setAutoDelete(true);
         // Never the keychain library's own plain-text fallback: where there
         // is no keychain, the caller decides where the secret goes.
         job->setInsecureFallback(false);
-        QEventLoop loop;
-        bool finished = false;
-        QObject::connect(job, &QKeychain::Job::finished, &loop, [&] {
-            finished = true;
-            loop.quit();
-        });
-        QTimer::singleShot(m_timeoutMs, &loop, &QEventLoop::quit);
+        QObject::connect(job, &QKeychain::Job::finished, context,
+                         [job, done = std::move(done)] { done(job->error()); });
         job->start();
-        if (!finished)
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!finished) {
-            m_hung = true;
-            QObject::disconnect(job, nullptr, &loop, nullptr);
-            job->setAutoDelete(true);
-            return std::nullopt;
-        }
-        return job->error();
     }
 
     QString m_service;
-    int m_timeoutMs;
-    bool m_hung = false;
 };
 
 } // namespace
 
-std::shared_ptr<SecretStore> systemKeychain(const QString &service, int timeoutMs)
+std::shared_ptr<SecretStore> systemKeychain(const QString &service)
 {
-    return std::make_shared<KeychainStore>(service, timeoutMs);
+    return std::make_shared<KeychainStore>(service);
 }
 
 } // namespace tarnvik

@@ -3,6 +3,7 @@
 #include <functional>
 
 class QWidget;
+class TDM;
 
 namespace tarnvik {
 
@@ -12,5 +13,7 @@ namespace tarnvik {
 // answer takes longer than a moment, a short note in `window` says what the
 // program waits for. Nothing runs when `window` is gone first.
 void afterPasswortKnown(QWidget *window, std::function<void()> then);
+// The same with the given data module in place of the program's one.
+void afterPasswortKnown(QWidget *window, const TDM &dm, std::function<void()> then);
 
 } // namespace tarnvik

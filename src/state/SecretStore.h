@@ -2,28 +2,32 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+
+class QObject;
 
 namespace tarnvik {
 
 // A place for secrets outside the settings file, such as the desktop's
-// keychain. Calls block until the store has answered; a store that cannot
-// answer says Unavailable rather than keeping the caller waiting.
+// keychain. Calls return at once; the answer comes later, on the calling
+// thread, and only while `context` lives. A store may take as long as it
+// needs: the desktop's keychain may be waiting for the user at a prompt of
+// its own, and nothing here gives up on that.
 class SecretStore
 {
 public:
     enum class Status { Ok, NotFound, Unavailable };
+    // The status and, for a read that found the key, its value.
+    using Answer = std::function<void(Status status, const QString &value)>;
 
     virtual ~SecretStore() = default;
-    virtual Status read(const QString &key, QString &value) = 0;
-    virtual Status write(const QString &key, const QString &value) = 0;
+    virtual void read(const QString &key, QObject *context, Answer answer) = 0;
+    virtual void write(const QString &key, const QString &value, QObject *context, Answer answer) = 0;
 };
 
 // The system keychain (the desktop's secret service; the credential store
-// on Windows) under the service name `service`. Each call waits at most
-// `timeoutMs` for its answer in a local event loop. A call that runs out of
-// time leaves the store Unavailable for good: the keychain runs its jobs one
-// after another, so every later one would wait behind the hung one.
-std::shared_ptr<SecretStore> systemKeychain(const QString &service, int timeoutMs = 5000);
+// on Windows) under the service name `service`.
+std::shared_ptr<SecretStore> systemKeychain(const QString &service);
 
 } // namespace tarnvik

@@ -3,6 +3,7 @@
 #include "state/DModul.h"
 #include "state/DialogFont.h"
 #include "state/Icons.h"
+#include "state/PasswortWait.h"
 #include "ui_Settings.h"
 
 #include <QDir>
@@ -58,9 +59,12 @@ void OpenSettingsDialog(QWidget *owner)
     if (!dialog)
         return;
     // The values are handed over only when the settings can be stored at
-    // all; otherwise they are dropped without a message.
-    if (result == QDialog::Accepted && DM && DM->OpenSettingsStore())
+    // all; otherwise they are dropped without a message. They are stored at
+    // once, so that a program that does not end normally keeps them.
+    if (result == QDialog::Accepted && DM && DM->OpenSettingsStore()) {
         dialog->applyTo(*DM);
+        DM->SaveSettings();
+    }
     delete dialog;
 }
 
@@ -87,8 +91,24 @@ void TfrmSettings::loadFrom(const TDM &dm)
 {
     ui->EUser->setText(dm.Name());
     ui->EEMail->setText(dm.EMail());
-    ui->EPasswort->setText(dm.Passwort());
-    showKeychainLine(!dm.PasswortInKeychain());
+    // The password is shown once the keychain has answered; until then its
+    // field stays empty and disabled, and OK leaves the password as it is.
+    m_passwortShown = false;
+    ui->EPasswort->clear();
+    ui->EPasswort->setEnabled(false);
+    showKeychainLine(false);
+    // The keychain may still take or refuse a password it was given.
+    disconnect(m_keychainWatch);
+    m_keychainWatch = connect(&dm, &TDM::KeychainAnswered, this, [this, &dm] {
+        if (m_passwortShown)
+            showKeychainLine(!dm.PasswortInKeychain());
+    });
+    tarnvik::afterPasswortKnown(this, dm, [this, &dm] {
+        m_passwortShown = true;
+        ui->EPasswort->setText(dm.Passwort());
+        ui->EPasswort->setEnabled(true);
+        showKeychainLine(!dm.PasswortInKeychain());
+    });
     ui->memTemplate->setPlainText(dm.Template());
     m_loadedTemplate = dm.Template();
     m_loadedTemplateShown = ui->memTemplate->toPlainText();
@@ -100,7 +120,8 @@ void TfrmSettings::applyTo(TDM &dm) const
 {
     dm.SetName(ui->EUser->text());
     dm.SetEMail(ui->EEMail->text());
-    dm.SetPasswort(ui->EPasswort->text());
+    if (m_passwortShown)
+        dm.SetPasswort(ui->EPasswort->text());
     dm.SetTemplate(templateText());
     dm.SetDokuPath(ui->EPath->text());
 }

@@ -13,7 +13,7 @@ class TfrmSettings;
 }
 
 // Opens the settings dialog modally over `owner`; on OK the edited values go
-// to the data module's setters.
+// to the data module's setters and are stored.
 void OpenSettingsDialog(QWidget *owner);
 
 // The settings dialog: name, e-mail address, password, post template and
@@ -34,10 +34,11 @@ public:
 
     Ui::TfrmSettings *controls() const { return ui; }
 
-    // Fills the controls from the data module.
+    // Fills the controls from the data module; the password once the
+    // keychain has answered.
     void loadFrom(const TDM &dm);
     // Hands the control texts to the data module's setters, in the order
-    // name, e-mail, password, template, export folder.
+    // name, e-mail, password (once it is shown), template, export folder.
     void applyTo(TDM &dm) const;
 
     void sbDokuPathClick();
@@ -60,4 +61,6 @@ private:
     QString m_loadedTemplateShown;
     QString m_loadedTemplate;
     QRect m_noticeGeometry;
+    bool m_passwortShown = false;
+    QMetaObject::Connection m_keychainWatch;
 };

@@ -3,6 +3,7 @@
 #include "common/FakeBrowserHost.h"
 #include "common/MemorySecretStore.h"
 #include "common/ModalHelper.h"
+#include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Settings.h"
@@ -11,6 +12,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -54,6 +56,11 @@ class TestSettings : public QObject
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("Tarnvik.conf")); }
     QString exportFolder() const { return withSep(m_dir.filePath(QStringLiteral("Export"))); }
     QSettings stored() const { return QSettings(settingsFile(), QSettings::IniFormat); }
+    QByteArray rawFile() const
+    {
+        QFile file(settingsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     TDMEnvironment environment()
     {
@@ -209,10 +216,61 @@ private Q_SLOTS:
     {
         QFETCH(QString, storedTemplate);
         startFilled(storedTemplate);
+        const QByteArray before = rawFile();
         runDialog([](TfrmSettings *dialog) { QTest::mouseClick(dialog->controls()->btnOK, Qt::LeftButton); });
         QVERIFY(!DM->TextsChanged());
         QCOMPARE(DM->Template(), storedTemplate);
         QCOMPARE(DM->DokuPath(), exportFolder());
+        QCOMPARE(rawFile(), before);
+    }
+
+    // OK stores the changed settings at once, not only when the program ends.
+    void okStoresTheChangesAtOnce()
+    {
+        startFilled();
+        runDialog([](TfrmSettings *dialog) {
+            QTest::keyClicks(dialog->controls()->EUser, QStringLiteral("s"));
+            QTest::mouseClick(dialog->controls()->btnOK, Qt::LeftButton);
+        });
+        QCOMPARE(stored().value(QStringLiteral("Name")).toString(), QStringLiteral("Holzwurms"));
+    }
+
+    // While the keychain is still to answer, the password field waits, with
+    // a note after a moment; the rest of the dialog works, and OK then
+    // leaves the password as it is.
+    void thePasswordWaitsForTheKeychain_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("answered") << true;
+        QTest::newRow("closed first") << false;
+    }
+    void thePasswordWaitsForTheKeychain()
+    {
+        QFETCH(bool, answered);
+        m_keychain = std::make_shared<MemorySecretStore>();
+        m_keychain->values.insert(QStringLiteral("Passwort"), QStringLiteral("Geheim 2"));
+        m_keychain->held = true;
+        startWith({{QStringLiteral("Name"), QStringLiteral("Holzwurm")}, {QStringLiteral("DokuPath"), exportFolder()}});
+        runDialog([&](TfrmSettings *dialog) {
+            Ui::TfrmSettings *ui = dialog->controls();
+            QVERIFY(!ui->EPasswort->isEnabled());
+            const auto note = [dialog] { return dialog->findChild<QLabel *>(QStringLiteral("lblPasswortWait")); };
+            QTRY_VERIFY(note() && note()->isVisible());
+            testwidgets::keepScreenshot(dialog, QStringLiteral("settings-waiting-for-keychain.png"));
+            QTest::keyClicks(ui->EUser, QStringLiteral("s"));
+            if (answered) {
+                m_keychain->answerHeld();
+                QCOMPARE(ui->EPasswort->text(), QStringLiteral("Geheim 2"));
+                QVERIFY(ui->EPasswort->isEnabled());
+                QVERIFY(!note());
+            }
+            QTest::mouseClick(ui->btnOK, Qt::LeftButton);
+        });
+        QCOMPARE(DM->Name(), QStringLiteral("Holzwurms"));
+        m_keychain->answerHeld();
+        QCOMPARE(DM->Passwort(), QStringLiteral("Geheim 2"));
+        QCOMPARE(m_keychain->writes, QStringList());
+        QVERIFY(!stored().contains(QStringLiteral("Passwort")));
     }
 
     void changingOnlyTheEMailWritesAllFourTexts()
@@ -383,12 +441,12 @@ private Q_SLOTS:
         m_keychain = std::make_shared<MemorySecretStore>();
         m_keychain->available = keychain;
         startFilled();
-        QCOMPARE(DM->PasswortInKeychain(), keychain);
         TfrmSettings dialog;
         dialog.loadFrom(*DM);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         Ui::TfrmSettings *ui = dialog.controls();
+        QTRY_COMPARE(DM->PasswortInKeychain(), keychain);
         QCOMPARE(ui->lblKeychain->isVisible(), !keychain);
         QCOMPARE(ui->EPasswort->text(), QStringLiteral("Geheim 1"));
         const QRect notice = ui->lblNotice->geometry();

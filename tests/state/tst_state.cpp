@@ -190,19 +190,22 @@ private Q_SLOTS:
         QVERIFY(m_errors.isEmpty());
     }
 
-    // A value an older version wrote in the Windows code page is read as
-    // such, and stays intact when the file is written for another change.
+    // A value written in the Windows code page is read as such, and stays
+    // intact when the file is written for other changes, one after another.
     void windows1252ValueIsKept()
     {
-        writeRaw("[General]\nName=J\xfcrgen\nTemplate=\"Gr\xfc\xdf, J\x80\"\nForum=0\n");
+        writeRaw("[General]\nName=J\xfcrgen\nEMail=J\xfcrgen@example.org\nTemplate=\"Gr\xfc\xdf, J\x80\"\nForum=0\n");
         {
             TDM dm(environment());
             QCOMPARE(dm.Name(), QStringLiteral("Jürgen"));
             QCOMPARE(dm.Template(), QStringLiteral("Grüß, J€"));
+            dm.SetEMail(QStringLiteral("jb@example.org"));
+            dm.SaveSettings();
             dm.ClassifyUrl(QStringLiteral("http://h/cgi-bin/marktplatz/x"));
         }
         QSettings s = stored();
         QCOMPARE(s.value(QStringLiteral("Forum")).toInt(), 2);
+        QCOMPARE(s.value(QStringLiteral("EMail")).toString(), QStringLiteral("jb@example.org"));
         QCOMPARE(s.value(QStringLiteral("Name")).toString(), QStringLiteral("Jürgen"));
         QCOMPARE(s.value(QStringLiteral("Template")).toString(), QStringLiteral("Grüß, J€"));
     }
@@ -274,49 +277,84 @@ private Q_SLOTS:
         QVERIFY(m_errors.isEmpty());
     }
 
-    // The password stays in the settings file where the keychain fails at
-    // exit, rather than being lost.
-    void passwordFallsBackToTheFileWhenTheKeychainFails()
+    TDMEnvironment withKeychain(const std::shared_ptr<MemorySecretStore> &keychain) const
     {
-        writeRaw("[General]\nPasswort=alt\n");
-        auto keychain = std::make_shared<MemorySecretStore>();
         TDMEnvironment env = environment();
         env.secrets = keychain;
+        return env;
+    }
+
+    // A changed password goes to the keychain at once and out of the file
+    // when the keychain takes it. Where the keychain refuses it, or has not
+    // answered by the end, it is kept in the file rather than lost.
+    void changedPasswordEndsInTheKeychainOrTheFile_data()
+    {
+        QTest::addColumn<QString>("keychain");
+        QTest::addColumn<QString>("inFile");
+        QTest::newRow("taken") << QStringLiteral("neu") << QString();
+        QTest::newRow("refused") << QStringLiteral("alt") << QStringLiteral("neu");
+        QTest::newRow("no answer") << QStringLiteral("alt") << QStringLiteral("neu");
+    }
+    void changedPasswordEndsInTheKeychainOrTheFile()
+    {
+        QFETCH(QString, keychain);
+        QFETCH(QString, inFile);
+        const QByteArray row = QTest::currentDataTag();
+        // Found in plain text, the password moves into the keychain.
+        writeRaw("[General]\nPasswort=alt\n");
+        auto store = std::make_shared<MemorySecretStore>();
         {
-            TDM dm(env);
-            QVERIFY(dm.PasswortInKeychain());
+            TDM dm(withKeychain(store));
+            QCOMPARE(dm.Passwort(), QStringLiteral("alt"));
+            QTRY_VERIFY(dm.PasswortInKeychain());
             QVERIFY(!stored().contains(QStringLiteral("Passwort")));
+            store->available = row != "refused";
+            store->held = row == "no answer";
             dm.SetPasswort(QStringLiteral("neu"));
-            keychain->available = false;
+            if (row == "refused")
+                QTRY_COMPARE(stored().value(QStringLiteral("Passwort")).toString(), inFile);
         }
-        QCOMPARE(stored().value(QStringLiteral("Passwort")).toString(), QStringLiteral("neu"));
-        QCOMPARE(keychain->values.value(QStringLiteral("Passwort")), QStringLiteral("alt"));
+        QCOMPARE(stored().value(QStringLiteral("Passwort"), QString()).toString(), inFile);
+        QCOMPARE(store->values.value(QStringLiteral("Passwort")), keychain);
+        store->answerHeld();
     }
 
     // A keychain that does not answer at the start leaves the password
     // unknown: other changed texts must not store it as empty, which the
-    // next start would move into the keychain over the real one.
-    void anUnansweredKeychainKeepsThePassword()
+    // next start would move into the keychain over the real one. A password
+    // that did not change is never written again.
+    void onlyAChangedPasswordIsWritten_data()
     {
+        QTest::addColumn<bool>("available");
+        QTest::newRow("keychain answers") << true;
+        QTest::newRow("keychain fails") << false;
+    }
+    void onlyAChangedPasswordIsWritten()
+    {
+        QFETCH(bool, available);
         writeRaw("[General]\nName=alt\n");
-        auto keychain = std::make_shared<MemorySecretStore>();
-        keychain->values.insert(QStringLiteral("Passwort"), QStringLiteral("geheim"));
-        keychain->available = false;
-        TDMEnvironment env = environment();
-        env.secrets = keychain;
+        auto store = std::make_shared<MemorySecretStore>();
+        store->values.insert(QStringLiteral("Passwort"), QStringLiteral("geheim"));
+        store->available = available;
         {
-            TDM dm(env);
+            TDM dm(withKeychain(store));
+            QTRY_VERIFY(dm.PasswortKnown());
+            QCOMPARE(dm.Passwort(), available ? QStringLiteral("geheim") : QString());
             dm.SetName(QStringLiteral("neu"));
+            dm.SetEMail(QStringLiteral("neu@example.org"));
+            dm.SetPasswort(dm.Passwort());
         }
+        QCOMPARE(stored().value(QStringLiteral("Name")).toString(), QStringLiteral("neu"));
         QVERIFY(!stored().contains(QStringLiteral("Passwort")));
-        keychain->available = true;
-        TDM again(env);
-        QCOMPARE(again.Passwort(), QStringLiteral("geheim"));
+        QCOMPARE(store->writes, QStringList());
+        store->available = true;
+        TDM again(withKeychain(store));
+        QTRY_COMPARE(again.Passwort(), QStringLiteral("geheim"));
     }
 
     // The settings file read from its bytes: the settings store's own syntax,
     // with text that is not UTF-8 taken as Windows-1252.
-    void legacyIniValue_data()
+    void iniValueInTheWindowsCodePage_data()
     {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QVariant>("value");
@@ -331,11 +369,11 @@ private Q_SLOTS:
         QTest::newRow("doubled at") << QByteArray("Name=@@\xfc") << QVariant(QStringLiteral("@ü"));
         QTest::newRow("comment line") << QByteArray(";Name=x\n") << QVariant();
     }
-    void legacyIniValue()
+    void iniValueInTheWindowsCodePage()
     {
         QFETCH(QByteArray, ini);
         QFETCH(QVariant, value);
-        QCOMPARE(tarnvik::readIniValueLegacy(ini, u"Name"), value);
+        QCOMPARE(tarnvik::readIniValueCp1252(ini, u"Name"), value);
     }
 
     void classifyUrl_data()
