@@ -264,14 +264,14 @@ void TfrmPreview::takeAnswer(const QString &address)
     m_closeWanted = false;
     ui->Label1->hide();
     ui->btnSend->hide();
-    showNote(kNotPublishedNote);
+    showNote(kNotPublishedNote, true);
 }
 
 void TfrmPreview::reject()
 {
     if (Sending() && !m_forumSilent) {
         m_closeWanted = true;
-        showNote(kSendingNote);
+        showNote(kSendingNote, false);
         if (!m_answerWait.isActive())
             m_answerWait.start();
         return;
@@ -284,11 +284,13 @@ void TfrmPreview::forumSilent()
     if (!Sending())
         return;
     m_forumSilent = true;
-    showNote(kSilentNote);
+    showNote(kSilentNote, true);
 }
 
-void TfrmPreview::showNote(const QString &text)
+void TfrmPreview::showNote(const QString &text, bool warning)
 {
+    // A post that may not have gone out stands out in dark red.
+    ui->lblNote->setStyleSheet(warning ? QStringLiteral("color: #a00000;") : QString());
     ui->lblNote->setText(text);
     ui->lblNote->show();
 }

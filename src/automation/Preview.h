@@ -75,7 +75,7 @@ private:
     void updateSendPath();
     void sendFailed(const QString &error);
     void takeAnswer(const QString &address);
-    void showNote(const QString &text);
+    void showNote(const QString &text, bool warning);
     void forumSilent();
 
     Ui::TfrmPreview *ui;

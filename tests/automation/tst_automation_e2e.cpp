@@ -274,7 +274,8 @@ private Q_SLOTS:
             if (answered.wait(20000) && window->isVisible()) {
                 note = window->controls()->lblNote->text();
                 page = bodyText(window->WebBrowser());
-                keepScreenshot(window, QStringLiteral("preview-not-published.png"), 500);
+                const QString tag = QString::fromUtf8(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+                keepScreenshot(window, QStringLiteral("preview-not-published-%1.png").arg(tag), 500);
             }
             window->close();
         });

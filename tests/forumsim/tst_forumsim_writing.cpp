@@ -344,12 +344,17 @@ void TestForumSimWriting::failedWriteCostsNoLaterPost()
     QVERIFY(QDir().mkpath(data));
     // A small file system of its own where the test may mount one; else a
     // file-size limit on the simulator makes the write fail the same way.
-    const bool tmpfs = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                                    QStringLiteral("-o"), QStringLiteral("size=64k"),
-                                                                    QStringLiteral("tmpfs"), data}) == 0;
+    auto run = [](const QString &program, const QStringList &args) {
+        QProcess process;
+        process.start(program, args);
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+               && process.exitCode() == 0;
+    };
+    const bool tmpfs = run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                     QStringLiteral("size=64k"), QStringLiteral("tmpfs"), data});
     const auto unmount = qScopeGuard([&] {
         if (tmpfs)
-            QProcess::execute(QStringLiteral("umount"), {data});
+            run(QStringLiteral("umount"), {data});
     });
     ForumSim sim;
     QVERIFY2(sim.start({QStringLiteral("--data"), data}), qPrintable(sim.errorString()));
