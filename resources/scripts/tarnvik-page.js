@@ -130,10 +130,25 @@ var tarnvik = (function () {
     return list;
   }
 
+  // Scheme, host, port and path of the page equal those of `address`.
+  function isPage(address) {
+    try {
+      var want = new URL(address), here = new URL(location.href);
+      return want.protocol === here.protocol && want.hostname === here.hostname &&
+             want.port === here.port && want.pathname === here.pathname;
+    } catch (err) {
+      return false;
+    }
+  }
+
   function runFormBatch(steps) {
     var f = document.forms[0];
     for (var i = 0; i < steps.length; i++) {
       var step = steps[i];
+      if (step.kind === 3) {
+        if (!isPage(step.value)) return { ok: false, failedStep: i, error: 'Die Seite ist nicht die erwartete' };
+        continue;
+      }
       if (!f) return { ok: false, failedStep: i, error: 'Die Seite enthält kein Formular' };
       var e = f.elements[step.element];
       if (!e) return { ok: false, failedStep: i, error: 'Das Formular hat kein Element ' + step.element };

@@ -4,6 +4,7 @@
 #include "browser/WebEngineHost.h"
 #include "state/DModul.h"
 #include "state/ErrorReport.h"
+#include "state/PasswortWait.h"
 #include "ui_PicUpload.h"
 
 #include <QPointer>
@@ -51,31 +52,47 @@ void TfrmPicUpload::WebBrowserDocumentComplete(const QString &address)
     if (m_busy)
         return;
     if (UploadStep == 0) {
-        // The first document with a form is the add-picture page.
+        // Name and password go into the picture host's own add-picture page
+        // only, never into a page another host answers with.
+        if (!picturesite::isAddPicturePage(address))
+            return;
         m_busy = true;
         QPointer<TfrmPicUpload> self(this);
-        m_browser->requestFormCount([self](int forms) {
-            if (!self)
-                return;
-            self->m_busy = false;
-            if (forms <= 0 || self->UploadStep != 0)
-                return;
-            self->UploadStep = 1;
-            const QString name = DM ? DM->Name() : QString();
-            const QString password = DM ? DM->Passwort() : QString();
-            self->m_browser->runFormBatch(picturesite::addPictureSteps(name, password),
-                                          [self](const FormBatchResult &result) {
-                                              if (!self)
-                                                  return;
-                                              if (!result.ok)
-                                                  reportError(result.error);
-                                              Q_EMIT self->uploadFormFilled(result.ok);
-                                          });
+        afterPasswortKnown(this, [self, address] {
+            if (self)
+                self->fillAddPicturePage(address);
         });
         return;
     }
     if (UploadStep == 1 && picturesite::isPicturePage(address))
         handlePicturePage(address);
+}
+
+void TfrmPicUpload::fillAddPicturePage(const QString &address)
+{
+    QPointer<TfrmPicUpload> self(this);
+    m_browser->requestFormCount([self, address](int forms) {
+        if (!self)
+            return;
+        self->m_busy = false;
+        if (forms <= 0 || self->UploadStep != 0)
+            return;
+        self->UploadStep = 1;
+        QList<FormStep> steps{FormStep::requirePage(address)};
+        steps += picturesite::addPictureSteps(DM ? DM->Name() : QString(), DM ? DM->Passwort() : QString());
+        self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
+            if (!self)
+                return;
+            if (!result.ok && result.failedStep == 0) {
+                // The page changed meanwhile: the next add-picture page is filled.
+                self->UploadStep = 0;
+                return;
+            }
+            if (!result.ok)
+                reportError(result.error);
+            Q_EMIT self->uploadFormFilled(result.ok);
+        });
+    });
 }
 
 void TfrmPicUpload::handlePicturePage(const QString &address)
@@ -92,23 +109,28 @@ void TfrmPicUpload::handlePicturePage(const QString &address)
 
     m_busy = true;
     QPointer<TfrmPicUpload> self(this);
-    m_browser->requestFormCount([self](int forms) {
+    afterPasswortKnown(this, [self, address] {
         if (!self)
             return;
-        if (forms <= 0) {
-            self->m_busy = false;
-            self->UploadStep = 2;
-            return;
-        }
-        const QString password = DM ? DM->Passwort() : QString();
-        // The click leaves the page; the step is over before its answer comes.
-        self->UploadStep = 2;
-        self->m_browser->runFormBatch(picturesite::picturePageSteps(password), [self](const FormBatchResult &result) {
+        self->m_browser->requestFormCount([self, address](int forms) {
             if (!self)
                 return;
-            self->m_busy = false;
-            if (!result.ok)
-                self->UploadStep = 1;
+            if (forms <= 0) {
+                self->m_busy = false;
+                self->UploadStep = 2;
+                return;
+            }
+            // The click leaves the page; the step is over before its answer comes.
+            self->UploadStep = 2;
+            QList<FormStep> steps{FormStep::requirePage(address)};
+            steps += picturesite::picturePageSteps(DM ? DM->Passwort() : QString());
+            self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
+                if (!self)
+                    return;
+                self->m_busy = false;
+                if (!result.ok)
+                    self->UploadStep = 1;
+            });
         });
     });
 }

@@ -39,6 +39,7 @@ Q_SIGNALS:
     void pictureTaken(const QString &number);
 
 private:
+    void fillAddPicturePage(const QString &address);
     void handlePicturePage(const QString &address);
 
     Ui::TfrmPicUpload *ui;

@@ -1,5 +1,6 @@
 #include "automation/PictureSite.h"
 
+#include "automation/PageAddress.h"
 #include "state/Endpoints.h"
 
 #include <QUrl>
@@ -8,9 +9,8 @@
 namespace tarnvik::picturesite {
 
 namespace {
-const QLatin1String kPicturePage("/ASP/Bld_D.asp?id=");
-// More digits than this are no picture number of the site.
-constexpr qsizetype kMaxDigits = 9;
+const QLatin1String kAddPicturePage("/ASP/Bld_Anlegen.asp");
+const QLatin1String kPicturePage("/ASP/Bld_D.asp");
 } // namespace
 
 QString address(const QString &path)
@@ -20,7 +20,7 @@ QString address(const QString &path)
 
 QString addPicturePage()
 {
-    return address(QStringLiteral("/ASP/Bld_Anlegen.asp"));
+    return address(kAddPicturePage);
 }
 
 QString newPicturesPage()
@@ -28,28 +28,23 @@ QString newPicturesPage()
     return address(QStringLiteral("/ASP/Bld_Neuzugang.asp"));
 }
 
+bool isAddPicturePage(const QString &pageAddress)
+{
+    return pageaddress::isPage(QUrl(pageAddress), pageaddress::onServer(endpoints().pictureHost, kAddPicturePage));
+}
+
 bool isPicturePage(const QString &pageAddress)
 {
-    return pageAddress.contains(address(kPicturePage));
+    return pageaddress::isPage(QUrl(pageAddress), pageaddress::onServer(endpoints().pictureHost, kPicturePage));
 }
 
 std::optional<QString> pictureNumber(const QString &pageAddress)
 {
-    const qsizetype start = pageAddress.indexOf(address(kPicturePage));
-    if (start < 0)
+    if (!isPicturePage(pageAddress))
         return std::nullopt;
-    // The query of the picture page, up to a fragment.
-    QString query = pageAddress.mid(start + address(kPicturePage).size() - 3);
-    const qsizetype hash = query.indexOf(QLatin1Char('#'));
-    if (hash >= 0)
-        query.truncate(hash);
-    const QString value = QUrlQuery(query).queryItemValue(QStringLiteral("id"), QUrl::FullyDecoded);
-    if (value.isEmpty() || value.size() > kMaxDigits)
+    const QString value = QUrlQuery(QUrl(pageAddress)).queryItemValue(QStringLiteral("id"), QUrl::FullyDecoded);
+    if (!pageaddress::isNumber(value))
         return std::nullopt;
-    for (const QChar c : value) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
     return value;
 }
 

@@ -1,5 +1,7 @@
 #include "automation/PostForm.h"
 
+#include "automation/PageAddress.h"
+
 #include "state/FileAccess.h"
 #include "state/TextFile.h"
 
@@ -77,6 +79,25 @@ int publishButton(const QList<FormElementInfo> &elements, QString *error)
             return index;
     }
     return -1;
+}
+
+QUrl scriptAddress(ForumKind forum)
+{
+    return pageaddress::onServer(endpoints().forumHost,
+                                 QStringLiteral("/cgi-bin/%1/webbbs_config.pl").arg(sectionWord(forum)));
+}
+
+bool confirmsPublishing(const QUrl &answer, ForumKind forum)
+{
+    const QUrl script = scriptAddress(forum);
+    const QString prefix = script.path() + QStringLiteral("/read/");
+    const QString path = answer.path();
+    if (sectionWord(forum).isEmpty() || !path.startsWith(prefix)
+        || !pageaddress::isNumber(QStringView(path).mid(prefix.size())))
+        return false;
+    QUrl page = script;
+    page.setPath(path);
+    return pageaddress::isPage(answer, page);
 }
 
 } // namespace tarnvik::postform

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 // The work of the preview window that needs no window: the posting template
 // with the section word put in, the steps that fill the forum's posting form,
@@ -47,5 +48,16 @@ QList<FormStep> fillSteps(const Post &post);
 // 13 and 14 of the first form named exactly "Post". -1 when none is; -2 with
 // `error` set when the form ends before an element that had to be looked at.
 int publishButton(const QList<FormElementInfo> &elements, QString *error = nullptr);
+
+// The section's posting script on the forum host,
+// "http://<forum host>/cgi-bin/<word>/webbbs_config.pl": the page that the
+// work page posts to, which answers with the forum's preview page.
+QUrl scriptAddress(ForumKind forum);
+
+// Whether `answer`, the first page the forum shows after its publish button
+// was clicked, confirms the post: the new message's own page, the script's
+// "/read/<number>" on the forum host. An error page, which keeps the
+// script's address, or a page of another host confirms nothing.
+bool confirmsPublishing(const QUrl &answer, ForumKind forum);
 
 } // namespace tarnvik::postform

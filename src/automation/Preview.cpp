@@ -1,5 +1,6 @@
 #include "automation/Preview.h"
 
+#include "automation/PageAddress.h"
 #include "automation/PostForm.h"
 #include "browser/WebEngineHost.h"
 #include "browser/WebPage.h"
@@ -7,6 +8,7 @@
 #include "state/DialogFont.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
+#include "state/PasswortWait.h"
 #include "ui_Preview.h"
 
 #include <QDir>
@@ -14,6 +16,18 @@
 #include <QWebEngineSettings>
 
 using namespace tarnvik;
+
+namespace {
+const QString kSendingNote =
+    QStringLiteral("Der Beitrag wird gesendet. Das Fenster schließt, sobald das Forum antwortet.");
+const QString kNotPublishedNote = QStringLiteral(
+    "Der Beitrag wurde nicht veröffentlicht: Das Forum hat ihn nicht bestätigt (seine Antwort steht oben). "
+    "Der Text bleibt im Editor.");
+const QString kSilentNote = QStringLiteral(
+    "Das Forum antwortet nicht. Ob der Beitrag veröffentlicht wurde, zeigt die Übersicht des Forums.");
+// A close request waits this long for the forum's answer to "Abschicken".
+constexpr int kAnswerWaitMs = 30000;
+} // namespace
 
 bool OpenPreview(QWidget *owner, qint32 threadNumber, const QString &body, const QString &subject)
 {
@@ -45,6 +59,7 @@ TfrmPreview::TfrmPreview(QWidget *owner)
         engine->page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
 
     ui->Label1->hide();
+    ui->lblNote->hide();
     ui->btnSend->setEnabled(false);
     ui->btnSend->hide();
     ui->btnSend->setAccessibleName(ui->btnSend->text());
@@ -55,6 +70,9 @@ TfrmPreview::TfrmPreview(QWidget *owner)
     TimerClose.setInterval(3000);
     TimerClose.setSingleShot(true);
     connect(&TimerClose, &QTimer::timeout, this, &TfrmPreview::TimerCloseTimer);
+    m_answerWait.setInterval(kAnswerWaitMs);
+    m_answerWait.setSingleShot(true);
+    connect(&m_answerWait, &QTimer::timeout, this, &TfrmPreview::forumSilent);
 }
 
 TfrmPreview::~TfrmPreview()
@@ -68,6 +86,7 @@ bool TfrmPreview::Prepare(qint32 threadNumber, const QString &body, const QStrin
     PostSubject = subject;
     ThreadNo = threadNumber;
     SendState = 0;
+    m_forum = DM ? DM->Forum() : Forums::None;
 
     const QString templateFile = DM ? DM->DataFile(QStringLiteral("Response.html")) : QString();
     QStringList lines;
@@ -92,14 +111,12 @@ bool TfrmPreview::Prepare(qint32 threadNumber, const QString &body, const QStrin
     return true;
 }
 
-void TfrmPreview::WebBrowserNavigateComplete2(const QString &)
+void TfrmPreview::WebBrowserNavigateComplete2(const QString &address)
 {
     const quint64 navigation = ++m_navigation;
+    m_pageAddress = address;
     if (SendState == 2) {
-        m_answeredAfterSend = true;
-        // The count starts at the first page after the click.
-        if (!TimerClose.isActive())
-            TimerClose.start();
+        takeAnswer(address);
         return;
     }
     if (SendState == 1) {
@@ -109,8 +126,22 @@ void TfrmPreview::WebBrowserNavigateComplete2(const QString &)
     if (SendState != 0)
         return;
 
-    // The submission is tried exactly once per window.
+    // The submission is tried exactly once per window, and only on the work
+    // page this window wrote: name and password go nowhere else.
     SendState = 1;
+    if (!pageaddress::isPage(QUrl(address), QUrl::fromLocalFile(m_workPage)))
+        return;
+    QPointer<TfrmPreview> self(this);
+    afterPasswortKnown(this, [self, navigation] {
+        if (self)
+            self->fillWorkPage(navigation);
+    });
+}
+
+void TfrmPreview::fillWorkPage(quint64 navigation)
+{
+    if (navigation != m_navigation)
+        return;
     QPointer<TfrmPreview> self(this);
     m_browser->requestFormCount([self, navigation](int forms) {
         if (!self || forms <= 0 || navigation != self->m_navigation)
@@ -123,11 +154,16 @@ void TfrmPreview::WebBrowserNavigateComplete2(const QString &)
         post.subject = self->PostSubject;
         post.body = self->PostBody;
         post.password = DM ? DM->Passwort() : QString();
-        self->m_browser->runFormBatch(postform::fillSteps(post), [self](const FormBatchResult &result) {
+        const QUrl workPage = QUrl::fromLocalFile(self->m_workPage);
+        QList<FormStep> steps{FormStep::requirePage(workPage.toString(QUrl::FullyEncoded))};
+        steps += postform::fillSteps(post);
+        self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
             if (!self)
                 return;
+            // A page that is no longer the work page is left alone quietly.
             if (!result.ok) {
-                reportError(result.error);
+                if (result.failedStep > 0)
+                    reportError(result.error);
                 return;
             }
             self->ui->btnSend->setEnabled(true);
@@ -138,14 +174,15 @@ void TfrmPreview::WebBrowserNavigateComplete2(const QString &)
 void TfrmPreview::updateSendPath()
 {
     // The send path belongs to the forum's preview page only: an error page
-    // of the forum (wrong password, empty subject) must not look like a
-    // post that can be sent.
+    // of the forum (wrong password, empty subject) or a page of another
+    // host must not look like a post that can be sent.
     const quint64 navigation = m_navigation;
+    const bool forumScript = pageaddress::isPage(QUrl(m_pageAddress), postform::scriptAddress(m_forum));
     QPointer<TfrmPreview> self(this);
-    m_browser->requestFormElements(0, [self, navigation](const QList<FormElementInfo> &elements) {
+    m_browser->requestFormElements(0, [self, navigation, forumScript](const QList<FormElementInfo> &elements) {
         if (!self || navigation != self->m_navigation || self->SendState != 1)
             return;
-        const bool previewPage = postform::publishButton(elements) >= 0;
+        const bool previewPage = forumScript && postform::publishButton(elements) >= 0;
         self->ui->Label1->setVisible(previewPage);
         self->ui->btnSend->setVisible(previewPage);
         Q_EMIT self->forumPageShown(previewPage);
@@ -154,35 +191,108 @@ void TfrmPreview::updateSendPath()
 
 void TfrmPreview::SendPost()
 {
+    // The post goes out once: the state is set and the button disabled
+    // before anything else, and every click after this one is ignored.
+    if (SendState != 1 || m_outcome != Outcome::None)
+        return;
+    const QUrl script = postform::scriptAddress(m_forum);
+    if (!pageaddress::isPage(QUrl(m_pageAddress), script))
+        return;
+    SendState = 2;
+    m_outcome = Outcome::Sending;
+    ui->btnSend->setEnabled(false);
+
     QPointer<TfrmPreview> self(this);
-    m_browser->requestFormCount([self](int forms) {
-        if (!self || forms <= 0)
+    m_browser->requestFormCount([self, script](int forms) {
+        if (!self)
             return;
-        self->m_browser->requestFormElements(0, [self](const QList<FormElementInfo> &elements) {
+        if (forms <= 0) {
+            self->sendFailed({});
+            return;
+        }
+        self->m_browser->requestFormElements(0, [self, script](const QList<FormElementInfo> &elements) {
             if (!self)
                 return;
             QString error;
             const int button = postform::publishButton(elements, &error);
-            if (button == -2) {
-                reportError(error);
+            if (button < 0) {
+                self->sendFailed(button == -2 ? error : QString());
                 return;
             }
-            if (button < 0)
-                return;
-            // The answer to the click may come quickly; the state is set first.
-            const qint32 before = self->SendState;
-            self->SendState = 2;
-            // The post is on its way: a second click would send it twice.
-            self->ui->btnSend->setEnabled(false);
-            self->m_browser->runFormBatch({FormStep::click(button)}, [self, before](const FormBatchResult &result) {
-                if (!self || result.ok)
-                    return;
-                self->SendState = before;
-                self->ui->btnSend->setEnabled(true);
-                reportError(result.error);
+            const QList<FormStep> steps{FormStep::requirePage(script.toString(QUrl::FullyEncoded)),
+                                        FormStep::click(button)};
+            self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
+                if (self && !result.ok)
+                    self->sendFailed(result.failedStep > 0 ? result.error : QString());
             });
         });
     });
+}
+
+void TfrmPreview::sendFailed(const QString &error)
+{
+    // Nothing was sent: the send path is offered again.
+    if (m_outcome != Outcome::Sending)
+        return;
+    SendState = 1;
+    m_outcome = Outcome::None;
+    ui->btnSend->setEnabled(true);
+    if (!error.isEmpty())
+        reportError(error);
+    if (m_closeWanted)
+        QDialog::reject();
+}
+
+void TfrmPreview::takeAnswer(const QString &address)
+{
+    // The first page after the click is the forum's answer; what comes
+    // later is the user's own browsing.
+    if (m_outcome != Outcome::Sending)
+        return;
+    const bool published = postform::confirmsPublishing(QUrl(address), m_forum);
+    m_outcome = published ? Outcome::Published : Outcome::NotPublished;
+    m_answerWait.stop();
+    Q_EMIT publishAnswered(published);
+    if (published) {
+        if (m_closeWanted) {
+            QDialog::reject();
+            return;
+        }
+        TimerClose.start();
+        return;
+    }
+    m_closeWanted = false;
+    ui->Label1->hide();
+    ui->btnSend->hide();
+    showNote(kNotPublishedNote, true);
+}
+
+void TfrmPreview::reject()
+{
+    if (Sending() && !m_forumSilent) {
+        m_closeWanted = true;
+        showNote(kSendingNote, false);
+        if (!m_answerWait.isActive())
+            m_answerWait.start();
+        return;
+    }
+    QDialog::reject();
+}
+
+void TfrmPreview::forumSilent()
+{
+    if (!Sending())
+        return;
+    m_forumSilent = true;
+    showNote(kSilentNote, true);
+}
+
+void TfrmPreview::showNote(const QString &text, bool warning)
+{
+    // A post that may not have gone out stands out in dark red.
+    ui->lblNote->setStyleSheet(warning ? QStringLiteral("color: #a00000;") : QString());
+    ui->lblNote->setText(text);
+    ui->lblNote->show();
 }
 
 void TfrmPreview::ButtonClick()

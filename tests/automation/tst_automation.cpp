@@ -11,6 +11,7 @@
 #include "ui_Preview.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -88,8 +89,9 @@ private Q_SLOTS:
         preview.show();
 
         m_fake->forms = {form(14)};
-        m_fake->complete(QStringLiteral("file:///Temp.html"));
-        m_fake->complete(QStringLiteral("file:///Temp.html#frame"));
+        const QString workPage = QUrl::fromLocalFile(preview.WorkPage()).toString();
+        m_fake->complete(workPage);
+        m_fake->complete(workPage + QStringLiteral("#frame"));
         QCOMPARE(preview.SendState, 1);
         QCOMPARE(describe(m_fake->batches), (QStringList{QStringLiteral("0:0"), QStringLiteral("0:1"),
                                                          QStringLiteral("0:2"), QStringLiteral("0:3"),
@@ -123,6 +125,28 @@ private Q_SLOTS:
         QVERIFY(m_errors.isEmpty());
     }
 
+    // Closing while the forum's answer to "Abschicken" is outstanding waits
+    // for it, so that the editor learns that the post went out.
+    void closingWhilePublishingWaitsForTheAnswer()
+    {
+        TfrmPreview preview(nullptr);
+        QVERIFY(preview.Prepare(0, QStringLiteral("Text"), QStringLiteral("Betreff")));
+        preview.show();
+        m_fake->forms = {form(14, QStringLiteral("Post"), 13)};
+        m_fake->complete(QUrl::fromLocalFile(preview.WorkPage()).toString());
+        m_fake->complete(QStringLiteral("http://forum.test/cgi-bin/forum/webbbs_config.pl"));
+        QTest::mouseClick(preview.controls()->btnSend, Qt::LeftButton);
+        QVERIFY(preview.Sending());
+
+        QTest::keyClick(&preview, Qt::Key_Escape);
+        QVERIFY(preview.isVisible());
+        QVERIFY(preview.controls()->lblNote->text().startsWith(QStringLiteral("Der Beitrag wird gesendet.")));
+        QSignalSpy finished(&preview, &QDialog::finished);
+        m_fake->complete(QStringLiteral("http://forum.test/cgi-bin/forum/webbbs_config.pl/read/1011"));
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(preview.Published());
+    }
+
     void previewRefusesBadTemplatesAndWorkFolders()
     {
         // Missing template, through the editor's own call.
@@ -146,11 +170,12 @@ private Q_SLOTS:
         TfrmPreview preview(nullptr);
         QVERIFY(preview.Prepare(0, QStringLiteral("Text"), QStringLiteral("Betreff")));
         m_fake->forms = {form(10)};
-        m_fake->complete(QStringLiteral("file:///Temp.html"));
+        const QString workPage = QUrl::fromLocalFile(preview.WorkPage()).toString();
+        m_fake->complete(workPage);
         QCOMPARE(m_errors, QStringList{QStringLiteral("Das Formular hat kein Element 12.")});
         QCOMPARE(m_fake->batches.size(), 7);
         QVERIFY(!preview.controls()->btnSend->isEnabled());
-        m_fake->complete(QStringLiteral("file:///Temp.html"));
+        m_fake->complete(workPage);
         QCOMPARE(m_fake->batches.size(), 7);
     }
 
@@ -161,7 +186,11 @@ private Q_SLOTS:
         // A picture page before any form is not looked at.
         m_fake->complete(QStringLiteral("http://bilder.test/ASP/Bld_D.asp?id=1"));
         QCOMPARE(window.UploadStep, 0);
+        // Nor is another host's form, though its path is the same.
         m_fake->forms = {form(5)};
+        m_fake->complete(QStringLiteral("http://andere.test/ASP/Bld_Anlegen.asp"));
+        QCOMPARE(window.UploadStep, 0);
+        QVERIFY(m_fake->batches.isEmpty());
         m_fake->complete(QStringLiteral("http://bilder.test/ASP/Bld_Anlegen.asp"));
         QCOMPARE(window.UploadStep, 1);
         QCOMPARE(describe(m_fake->batches), (QStringList{QStringLiteral("0:1"), QStringLiteral("0:2")}));

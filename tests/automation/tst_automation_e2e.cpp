@@ -65,6 +65,8 @@ class TestAutomationE2E : public QObject
     Q_OBJECT
 
     ForumSim m_sim;
+    // Another host on loopback, where a hostile server sends the browser.
+    ForumSim m_otherHost;
     QTemporaryDir m_dir;
     std::unique_ptr<TDM> m_dm;
     QStringList m_errors;
@@ -119,6 +121,35 @@ class TestAutomationE2E : public QObject
         return answer;
     }
 
+    // Points the program at `sim` until the guard it returns ends.
+    auto useSim(const ForumSim &sim)
+    {
+        setEndpoints({sim.host(), sim.pictureHost(), QStringLiteral("holzwerkerforum")});
+        [&] { QVERIFY(writeResponseTemplate(program(), sim.host())); }();
+        return qScopeGuard([this] {
+            setEndpoints({m_sim.host(), m_sim.pictureHost(), QStringLiteral("holzwerkerforum")});
+            QVERIFY(writeResponseTemplate(program(), m_sim.host()));
+        });
+    }
+
+    // OpenPreview for a new thread; once the forum's preview page offers
+    // "Abschicken", `act` gets the window. Returns what OpenPreview returns.
+    bool openPreview(const QString &subject, const std::function<void(TfrmPreview *)> &act)
+    {
+        bool offered = false;
+        const auto watch = onNextModalOf<TfrmPreview>([&](TfrmPreview *window) {
+            QSignalSpy shown(window, &TfrmPreview::forumPageShown);
+            offered = shown.wait(30000) && shown.first().first().toBool();
+            if (offered)
+                act(window);
+            else
+                window->close();
+        });
+        const bool published = OpenPreview(nullptr, 0, QStringLiteral("Text"), subject);
+        [&] { QVERIFY(watch->acted && !watch->timedOut && offered); }();
+        return published;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -126,6 +157,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(program()));
         QVERIFY2(m_sim.start({QStringLiteral("--user"), QStringLiteral("Hobelmeister:Spaene42")}),
                  qPrintable(m_sim.errorString()));
+        QVERIFY2(m_otherHost.start({QStringLiteral("--bind"), QStringLiteral("127.0.0.2")}),
+                 qPrintable(m_otherHost.errorString()));
         setEndpoints({m_sim.host(), m_sim.pictureHost(), QStringLiteral("holzwerkerforum")});
         QVERIFY(writeResponseTemplate(program(), m_sim.host()));
         setErrorReporter([this](const QString &text) { m_errors << text; });
@@ -193,6 +226,98 @@ private Q_SLOTS:
         QVERIFY2(page.contains(QStringLiteral("Passwort")), qPrintable(page.left(1000)));
         const QString index = QString::fromUtf8(fetch(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"))));
         QVERIFY(!index.contains(QStringLiteral("Gesperrt")));
+    }
+
+    // Two clicks a few milliseconds apart send the post once.
+    void doubleClickPublishesOnce()
+    {
+        startProgram(QStringLiteral("Holzwurm"), QString(), 0);
+        const QString subject = QStringLiteral("Zweimal geklickt, einmal gesendet");
+        const bool published = openPreview(subject, [](TfrmPreview *window) {
+            QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
+            QTest::qWait(3);
+            QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
+        });
+        QVERIFY(published);
+        const QString index = QString::fromUtf8(fetch(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"))));
+        QCOMPARE(index.count(subject), 1);
+    }
+
+    // An error answer or a redirect to another host is no confirmation: the
+    // window stays with the answer and says the post was not published.
+    void unconfirmedPostIsNotPublished_data()
+    {
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("error 500") << QStringList{QStringLiteral("--publish-error"), QStringLiteral("500")}
+                                   << QStringLiteral("nicht dauerhaft gespeichert");
+        // Even the address of a message, when it is on another host.
+        QTest::newRow("redirect to another host")
+            << QStringList{QStringLiteral("--publish-redirect"),
+                           m_otherHost.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1001")).toString()}
+            << QStringLiteral("Hobelbank aus Buche");
+    }
+
+    void unconfirmedPostIsNotPublished()
+    {
+        QFETCH(QStringList, fault);
+        QFETCH(QString, shown);
+        ForumSim hostile;
+        QVERIFY2(hostile.start(fault), qPrintable(hostile.errorString()));
+        const auto restore = useSim(hostile);
+        startProgram(QStringLiteral("Holzwurm"), QString(), 0);
+        QString note;
+        QString page;
+        const bool published = openPreview(QStringLiteral("Nicht bestätigt"), [&](TfrmPreview *window) {
+            QSignalSpy answered(window, &TfrmPreview::publishAnswered);
+            QTest::mouseClick(window->controls()->btnSend, Qt::LeftButton);
+            if (answered.wait(20000) && window->isVisible()) {
+                note = window->controls()->lblNote->text();
+                page = bodyText(window->WebBrowser());
+                const QString tag = QString::fromUtf8(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+                keepScreenshot(window, QStringLiteral("preview-not-published-%1.png").arg(tag), 500);
+            }
+            window->close();
+        });
+        QVERIFY(!published);
+        QVERIFY2(note.startsWith(QStringLiteral("Der Beitrag wurde nicht veröffentlicht")), qPrintable(note));
+        QVERIFY2(page.contains(shown), qPrintable(page.left(500)));
+    }
+
+    // A picture server that sends the add-picture address to another host
+    // gets no name and password into that host's form.
+    void uploadFormOfAnotherHostStaysEmpty()
+    {
+        ForumSim hostile;
+        QVERIFY2(hostile.start({QStringLiteral("--add-picture-redirect"),
+                                m_otherHost.pictureUrl(QStringLiteral("/ASP/Bld_Anlegen.asp")).toString()}),
+                 qPrintable(hostile.errorString()));
+        const auto restore = useSim(hostile);
+        startProgram(QStringLiteral("Holzwurm"), QStringLiteral("geheim"), 0);
+        QStringList values;
+        const auto watch = onNextModalOf<TfrmPicUpload>([&](TfrmPicUpload *window) {
+            BrowserHost *host = window->WebBrowser();
+            QSignalSpy completed(host, &BrowserHost::DocumentComplete);
+            QSignalSpy filled(window, &TfrmPicUpload::uploadFormFilled);
+            const QString otherHost = m_otherHost.pictureHost();
+            (void)QTest::qWaitFor([&] {
+                return std::any_of(completed.cbegin(), completed.cend(),
+                                   [&](const QList<QVariant> &a) { return a.first().toString().contains(otherHost); });
+            }, 20000);
+            (void)filled.wait(1000);
+            bool done = false;
+            host->requestFormElements(0, [&](const QList<FormElementInfo> &elements) {
+                for (const FormElementInfo &e : elements)
+                    values << e.value;
+                done = true;
+            });
+            (void)QTest::qWaitFor([&] { return done; }, 10000);
+            window->close();
+        });
+        OpenPictureUpload(nullptr, true);
+        QVERIFY(watch->acted && !watch->timedOut);
+        QVERIFY2(values.size() >= 3, qPrintable(values.join(QLatin1Char('|'))));
+        QCOMPARE(values.mid(1, 2), (QStringList{QString(), QString()}));
     }
 
     // Upload mode with a real picture chosen through the page's file field:

@@ -5,6 +5,7 @@
 #include "browser/BrowserHost.h"
 
 #include <QStringList>
+#include <QUrl>
 #include <QWidget>
 
 class FakeBrowserHost : public BrowserHost
@@ -31,6 +32,15 @@ public:
     {
         FormBatchResult result;
         for (int i = 0; i < steps.size(); ++i) {
+            if (steps[i].kind == FormStep::RequirePage) {
+                const QUrl want(steps[i].value), here(page);
+                if (want.scheme() != here.scheme() || want.host() != here.host() || want.port() != here.port()
+                    || want.path() != here.path()) {
+                    result = {false, i, QStringLiteral("Die Seite ist nicht die erwartete")};
+                    break;
+                }
+                continue;
+            }
             if (forms.isEmpty() || steps[i].element >= forms.first().size()) {
                 result = {false, i, QStringLiteral("Das Formular hat kein Element %1").arg(steps[i].element)};
                 break;
@@ -43,6 +53,7 @@ public:
     // Replays a finished navigation to `address`.
     void complete(const QString &address)
     {
+        page = address;
         Q_EMIT NavigateComplete2(address);
         Q_EMIT DocumentComplete(address);
     }
@@ -54,6 +65,7 @@ public:
     }
 
     QStringList navigated;
+    QString page; // the address of the page shown, as the last complete() gave it
     QString title;
     QString body;
     QList<QList<FormElementInfo>> forms;

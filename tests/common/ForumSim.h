@@ -70,10 +70,11 @@ public:
         }
 
         const QDeadlineTimer deadline(timeoutMs);
+        // Any loopback address of "--bind"; 127.0.0.1 unless the suite names another.
         static const QRegularExpression forum(
-            QStringLiteral("^tarnvik-forumsim listening on http://127\\.0\\.0\\.1:(\\d+)$"));
+            QStringLiteral("^tarnvik-forumsim listening on http://(127\\.\\d+\\.\\d+\\.\\d+):(\\d+)$"));
         static const QRegularExpression pictures(
-            QStringLiteral("^picture server listening on http://127\\.0\\.0\\.1:(\\d+)$"));
+            QStringLiteral("^picture server listening on http://127\\.\\d+\\.\\d+\\.\\d+:(\\d+)$"));
         const QString first = readLine(deadline);
         const QString second = readLine(deadline);
         const QRegularExpressionMatch forumMatch = forum.match(first);
@@ -84,7 +85,8 @@ public:
             stop();
             return false;
         }
-        m_port = forumMatch.captured(1).toUShort();
+        m_address = forumMatch.captured(1);
+        m_port = forumMatch.captured(2).toUShort();
         m_picturePort = picturesMatch.captured(1).toUShort();
         if (large) {
             const QString third = readLine(deadline);
@@ -115,14 +117,15 @@ public:
     }
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    qint64 processId() const { return m_process.processId(); }
     quint16 port() const { return m_port; }
-    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString host() const { return QStringLiteral("%1:%2").arg(m_address).arg(m_port); }
     QUrl baseUrl() const { return QUrl(QStringLiteral("http://") + host()); }
     QUrl url(const QString &path) const { return baseUrl().resolved(QUrl(path)); }
     // The picture server, as the seeded threads' picture addresses name it
     // (unless the suite passed --picture-host).
     quint16 picturePort() const { return m_picturePort; }
-    QString pictureHost() const { return QStringLiteral("127.0.0.1:%1").arg(m_picturePort); }
+    QString pictureHost() const { return QStringLiteral("%1:%2").arg(m_address).arg(m_picturePort); }
     QUrl pictureUrl(const QString &path) const
     {
         return QUrl(QStringLiteral("http://") + pictureHost()).resolved(QUrl(path));
@@ -154,6 +157,7 @@ private:
 
     QProcess m_process;
     std::unique_ptr<QTemporaryDir> m_dataDir;
+    QString m_address = QStringLiteral("127.0.0.1");
     quint16 m_port = 0;
     quint16 m_picturePort = 0;
     QString m_largeThreadPath;

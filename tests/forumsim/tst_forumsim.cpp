@@ -409,6 +409,8 @@ void TestForumSim::commandLine_data()
     QTest::newRow("slow picture without wait") << QStringList{"--port", "0", "--slow-picture", "101"} << 2;
     QTest::newRow("missing picture not a number") << QStringList{"--port", "0", "--missing-picture", "B101"} << 2;
     QTest::newRow("picture delay too long") << QStringList{"--port", "0", "--picture-delay", "600000"} << 2;
+    QTest::newRow("publish error not a server error") << QStringList{"--port", "0", "--publish-error", "404"} << 2;
+    QTest::newRow("redirect to a script") << QStringList{"--port", "0", "--publish-redirect", "javascript:alert(1)"} << 2;
 }
 
 void TestForumSim::commandLine()

@@ -7,13 +7,20 @@
 #include "common/ForumSim.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHttpMultiPart>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -90,6 +97,8 @@ private slots:
     void hostilePosts_data();
     void hostilePosts();
     void postsAndPicturesOutlastARestart();
+    void failedWriteCostsNoLaterPost();
+    void postNumbersStayInTheirSectionsBlock();
     void uploadForm();
     void upload_data();
     void upload();
@@ -122,14 +131,17 @@ private:
         delete multipart;
         return page;
     }
-    // Publishes and returns the new message's number (0 on failure).
-    int publish(const Fields &overrides)
+    // Publishes to the section script `path` and returns the new message's
+    // number (0 on failure).
+    int publishOn(ForumSim &sim, const Fields &overrides, const QByteArray &path = kForum)
     {
-        const Page page = post(postForm(overrides));
-        static const QRegularExpression location(QStringLiteral("^/cgi-bin/forum/webbbs_config\\.pl/read/(\\d+)$"));
-        const auto m = location.match(QString::fromUtf8(page.location));
-        return page.status == 303 && m.hasMatch() ? m.captured(1).toInt() : 0;
+        const Page page = exchange(m_nam, sim.url(QString::fromUtf8(path)), "POST", urlEncoded(postForm(overrides)));
+        const QByteArray prefix = path + "/read/";
+        bool ok = false;
+        const int number = page.location.startsWith(prefix) ? page.location.mid(prefix.size()).toInt(&ok) : 0;
+        return page.status == 303 && ok ? number : 0;
     }
+    int publish(const Fields &overrides) { return publishOn(m_sim, overrides); }
 
     ForumSim m_sim;
     QNetworkAccessManager m_nam;
@@ -292,12 +304,8 @@ void TestForumSimWriting::postsAndPicturesOutlastARestart()
 {
     ForumSim sim;
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-    auto publishOn = [&](const Fields &overrides) {
-        const Page page = exchange(m_nam, sim.url(QString::fromUtf8(kForum)), "POST", urlEncoded(postForm(overrides)));
-        return page.location.mid(page.location.lastIndexOf('/') + 1).toInt();
-    };
-    const int thread = publishOn({{"subject", "Bleibt über den Neustart"}, {"body", "Grüße\r\n[b]fett[/b]"}});
-    const int answer = publishOn({{"followup", QByteArray::number(thread)}, {"subject", "Re: Bleibt"}});
+    const int thread = publishOn(sim, {{"subject", "Bleibt über den Neustart"}, {"body", "Grüße\r\n[b]fett[/b]"}});
+    const int answer = publishOn(sim, {{"followup", QByteArray::number(thread)}, {"subject", "Re: Bleibt"}});
     QVERIFY(thread > 0 && answer > thread);
     const QByteArray png = pictureBytes("PNG");
     const Page uploaded = upload(sim, "Tester", "", png);
@@ -323,8 +331,82 @@ void TestForumSimWriting::postsAndPicturesOutlastARestart()
     QCOMPARE(picture.body, png);
     QCOMPARE(picture.contentType, QByteArray("image/png"));
     // Numbers go on from what was stored.
-    QVERIFY(publishOn({{"subject", "Danach"}}) > answer);
+    QVERIFY(publishOn(sim, {{"subject", "Danach"}}) > answer);
     QCOMPARE(upload(sim, "Tester", "", png).location, "/ASP/Bld_D.asp?id=" + QByteArray::number(pictureId.toInt() + 1));
+}
+
+// A write that fails part-way, as on a full disk, leaves nothing behind that
+// costs the next acknowledged post at the next start.
+void TestForumSimWriting::failedWriteCostsNoLaterPost()
+{
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("daten"));
+    QVERIFY(QDir().mkpath(data));
+    // A small file system of its own where the test may mount one; else a
+    // file-size limit on the simulator makes the write fail the same way.
+    auto run = [](const QString &program, const QStringList &args) {
+        QProcess process;
+        process.start(program, args);
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit
+               && process.exitCode() == 0;
+    };
+    const bool tmpfs = run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                     QStringLiteral("size=64k"), QStringLiteral("tmpfs"), data});
+    const auto unmount = qScopeGuard([&] {
+        if (tmpfs)
+            run(QStringLiteral("umount"), {data});
+    });
+    ForumSim sim;
+    QVERIFY2(sim.start({QStringLiteral("--data"), data}), qPrintable(sim.errorString()));
+    QVERIFY(publishOn(sim, {{"subject", "Vorher"}}) > 0);
+
+    const QString filler = data + QStringLiteral("/fuellung");
+    auto diskFull = [&](bool full) {
+        if (tmpfs && !full)
+            return QFile::remove(filler);
+        if (tmpfs) {
+            QFile file(filler);
+            const QByteArray block(4096, 'x');
+            if (!file.open(QIODevice::WriteOnly))
+                return false;
+            while (file.write(block) == block.size() && file.flush()) {
+            }
+            return true;
+        }
+        rlimit limit{};
+        if (prlimit(pid_t(sim.processId()), RLIMIT_FSIZE, nullptr, &limit) != 0)
+            return false;
+        limit.rlim_cur = full ? rlim_t(QFileInfo(data + QStringLiteral("/posts.log")).size() + 1000) : limit.rlim_max;
+        return prlimit(pid_t(sim.processId()), RLIMIT_FSIZE, &limit, nullptr) == 0;
+    };
+    QVERIFY(diskFull(true));
+    const Page refused = exchange(m_nam, sim.url(QString::fromUtf8(kForum)), "POST",
+                                  urlEncoded(postForm({{"subject", "Kein Platz"}, {"body", QByteArray(6000, 'a')}})));
+    QCOMPARE(refused.status, 500);
+    QVERIFY(diskFull(false));
+    const int acknowledged = publishOn(sim, {{"subject", "Danach bestätigt"}});
+    QVERIFY(acknowledged > 0);
+
+    QCOMPARE(sim.stop(), 0);
+    QVERIFY2(sim.start({QStringLiteral("--data"), data}), qPrintable(sim.errorString()));
+    const Page page = get(sim.url(QString::fromUtf8(kForum) + QStringLiteral("/read/%1").arg(acknowledged)));
+    QCOMPARE(page.status, 200);
+    QCOMPARE(titleOf(page.body), QByteArray("Danach bestätigt"));
+}
+
+// A section's numbers stay in its block (marktplatz: 3001-3999, then
+// 13001-13999) when the block is full.
+void TestForumSimWriting::postNumbersStayInTheirSectionsBlock()
+{
+    ForumSim sim;
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    const QByteArray market = "/cgi-bin/marktplatz/webbbs_config.pl";
+    int number = 0;
+    for (int i = 0; i < 1100 && number < 10000; ++i) {
+        number = publishOn(sim, {{"subject", "Verkaufe Hobel Nr. " + QByteArray::number(i)}}, market);
+        QVERIFY2(number % 10000 >= 3001 && number % 10000 <= 3999, qPrintable(QString::number(number)));
+    }
+    QCOMPARE(number, 13001);
 }
 
 void TestForumSimWriting::uploadForm()

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace forumsim {
 
@@ -76,6 +77,27 @@ bool isValidHostAndPort(const std::string &text)
     return port.empty() || parseInt(port, 1, 65535).has_value();
 }
 
+bool isRedirectTarget(const std::string &text)
+{
+    if (text.size() > 2048)
+        return false;
+    std::string_view rest = text;
+    if (rest.starts_with("http://"))
+        rest.remove_prefix(7);
+    else if (rest.starts_with("https://"))
+        rest.remove_prefix(8);
+    else
+        return false;
+    const std::size_t slash = rest.find('/');
+    if (!isValidHostAndPort(std::string(rest.substr(0, slash))))
+        return false;
+    for (const char c : rest.substr(slash == std::string_view::npos ? rest.size() : slash)) {
+        if (c <= ' ' || c >= 127)
+            return false;
+    }
+    return true;
+}
+
 std::string hostAndPort(const std::string &bindAddress, int port)
 {
     const bool v6 = bindAddress.find(':') != std::string::npos;
@@ -110,6 +132,13 @@ std::string usageText()
            "  --picture-delay MS   every picture answer waits MS milliseconds\n"
            "  --slow-picture N:MS  picture N waits MS milliseconds (repeatable)\n"
            "  --missing-picture N  picture N answers 404 although threads show it (repeatable)\n"
+           "  --publish-error STATUS\n"
+           "                       publishing a post answers STATUS (500..599) with the error\n"
+           "                       page and stores nothing, as when the disk is full\n"
+           "  --publish-redirect URL\n"
+           "                       publishing a post answers 303 to URL and stores nothing\n"
+           "  --add-picture-redirect URL\n"
+           "                       the add-picture page answers 302 to URL\n"
            "  --help               show this text\n"
            "\n"
            "Prints \"tarnvik-forumsim listening on http://ADDR:PORT\" and then\n"
@@ -121,7 +150,8 @@ namespace {
 
 constexpr const char *kOptionsWithValue[] = {
     "--port", "--picture-port", "--bind", "--picture-host", "--data", "--user", "--site",
-    "--large-thread", "--picture-delay", "--slow-picture", "--missing-picture"};
+    "--large-thread", "--picture-delay", "--slow-picture", "--missing-picture",
+    "--publish-error", "--publish-redirect", "--add-picture-redirect"};
 
 bool takesValue(const std::string &name)
 {
@@ -228,6 +258,15 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
             if (!number)
                 return fail("--missing-picture needs a picture number, not \"" + *value + "\"");
             o.missingPictures.insert(*number);
+        } else if (name == "--publish-error") {
+            const auto status = parseInt(*value, 500, 599);
+            if (!status)
+                return fail("--publish-error needs a status from 500 to 599, not \"" + *value + "\"");
+            o.publishErrorStatus = *status;
+        } else if (name == "--publish-redirect" || name == "--add-picture-redirect") {
+            if (!isRedirectTarget(*value))
+                return fail(name + " needs an http or https address, not \"" + *value + "\"");
+            (name == "--publish-redirect" ? o.publishRedirect : o.addPictureRedirect) = *value;
         } else {
             const auto count = parseInt(*value, 1, kMaxLargeThread);
             if (!count)

@@ -31,6 +31,10 @@ struct Options {
     int pictureDelayMs = 0;                       // every picture answer waits this long
     std::map<int, int> slowPictures;              // picture number -> extra wait in ms
     std::set<int> missingPictures;                // answered 404 although threads show them
+    // A failing or hostile server, for the client's tests.
+    int publishErrorStatus = 0;                   // publishing answers this status; 0: off
+    std::string publishRedirect;                  // publishing redirects here; empty: off
+    std::string addPictureRedirect;               // the add-picture page redirects here
     bool help = false;
 };
 
@@ -47,6 +51,9 @@ std::string usageText();
 bool isLoopbackAddress(const std::string &address);
 // HOST or HOST:PORT with a plain host name, IPv4 address or [IPv6] address.
 bool isValidHostAndPort(const std::string &text);
+// "http://" or "https://", HOST[:PORT] as above, then an optional path of
+// printable characters without blanks.
+bool isRedirectTarget(const std::string &text);
 // "ADDR:PORT", with brackets around an IPv6 address.
 std::string hostAndPort(const std::string &bindAddress, int port);
 // "http://ADDR:PORT".

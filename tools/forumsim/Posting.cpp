@@ -24,6 +24,9 @@ struct PostForm {
     bool preview = false;
 };
 
+constexpr std::string_view kNotStored = "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
+                                        "veröffentlicht. Bitte versuchen Sie es später noch einmal.";
+
 struct Failure {
     int status;
     std::string message;
@@ -290,6 +293,14 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
         return htmlReply(200, previewPage(sectionWord, m_siteWord, form, m, parent));
     }
 
+    if (m_fault.status != 0)
+        return errorReply(m_fault.status, kNotStored, sectionWord);
+    if (!m_fault.redirect.empty()) {
+        Reply reply = htmlReply(303, pageStart("Weitergeleitet") + std::string(kPageEnd));
+        reply.location = m_fault.redirect;
+        return reply;
+    }
+
     const std::lock_guard publishing(m_publishMutex);
     // The store takes the message; with a log it takes a copy, and the log
     // writes the message under the number the store gave it.
@@ -299,8 +310,7 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
         return unknownThread();
     if (logged && !m_log.append(recordOf(number, sectionWord, form.followup, m))) {
         m_store.removeMessage(number);
-        return errorReply(500, "Der Beitrag konnte nicht dauerhaft gespeichert werden und wurde nicht "
-                               "veröffentlicht. Bitte versuchen Sie es später noch einmal.", sectionWord);
+        return errorReply(500, kNotStored, sectionWord);
     }
     return savedReply("Beitrag gespeichert", "Ihr Beitrag ist veröffentlicht", messagePath(sectionWord, number),
                       "Beitrag Nr. " + std::to_string(number));

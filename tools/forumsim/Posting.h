@@ -29,9 +29,19 @@ inline constexpr std::size_t kMaxEmailChars = 100;
 inline constexpr std::size_t kMaxSubjectChars = 150;
 inline constexpr std::size_t kMaxLinkTitleChars = 150;
 
+// How publishing fails on purpose, for the client's tests: an error status
+// (as when the disk is full) or a redirect to another address. Either way
+// nothing is stored.
+struct PublishFault {
+    int status = 0;           // 0: no error
+    std::string redirect;     // empty: no redirect
+};
+
 class PostingDesk {
 public:
     PostingDesk(ForumStore &store, const Accounts &accounts, std::string siteWord);
+
+    void setPublishFault(PublishFault fault) { m_fault = std::move(fault); }
 
     // Replays DIR/posts.log into the store and opens it for appending.
     // Damaged records are skipped and reported on `errors`.
@@ -47,6 +57,7 @@ private:
     ForumStore &m_store;
     const Accounts &m_accounts;
     std::string m_siteWord;
+    PublishFault m_fault;
     RecordLog m_log;
     std::mutex m_publishMutex;   // keeps the log in the order messages were added
 };

@@ -233,11 +233,26 @@ bool writeAll(int fd, std::string_view data)
 
 bool RecordLog::append(const Record &record)
 {
-    const std::string data = encodeRecord(record);
+    std::string data = encodeRecord(record);
     const std::lock_guard lock(m_mutex);
     if (m_fd < 0)
         return false;
-    return writeAll(m_fd, data) && ::fdatasync(m_fd) == 0;
+    // After a failed append that could not be cut back, the next record
+    // starts on a line of its own, where the reader picks up again.
+    if (m_resync)
+        data.insert(0, 1, '\n');
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        return false;
+    if (writeAll(m_fd, data) && ::fdatasync(m_fd) == 0) {
+        m_resync = false;
+        return true;
+    }
+    // A failed write (a full disk) may have left part of the record: cut
+    // the file back, so that the post counts as not stored now and later.
+    const bool cut = ::ftruncate(m_fd, st.st_size) == 0 && ::fdatasync(m_fd) == 0;
+    m_resync = m_resync || !cut;
+    return false;
 }
 
 } // namespace forumsim

@@ -71,12 +71,16 @@ public:
     // cut off gets a line feed first, so that the next header starts a line.
     bool open(const std::string &path, std::string &error);
     bool isOpen() const { return m_fd >= 0; }
-    // Writes the record and flushes it to the disk. Thread-safe.
+    // Writes the record and flushes it to the disk. Thread-safe. When the
+    // write fails the file is cut back to its length before, so that no
+    // part of the record stays (failing that, the next record starts on a
+    // fresh line).
     bool append(const Record &record);
 
 private:
     std::mutex m_mutex;
     int m_fd = -1;
+    bool m_resync = false;
 };
 
 } // namespace forumsim

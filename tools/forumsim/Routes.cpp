@@ -300,10 +300,18 @@ void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDes
     }
 }
 
-void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::string pictureHost)
+void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::string pictureHost,
+                      std::string addPictureRedirect)
 {
-    server.set_pre_routing_handler([&pictures, pictureHost](const httplib::Request &req, httplib::Response &res) {
+    server.set_pre_routing_handler([&pictures, pictureHost, addPictureRedirect](const httplib::Request &req,
+                                                                               httplib::Response &res) {
         dropAcceptEncoding(req);
+        if ((req.method == "GET" || req.method == "HEAD") && req.path == kUploadPath && !addPictureRedirect.empty()) {
+            Reply reply = html(302, pageStart("Weitergeleitet") + std::string(kPageEnd));
+            reply.location = addPictureRedirect;
+            sendReply(reply, res);
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (req.method == "GET" || req.method == "HEAD") {
             const Reply reply = handlePictureGet(pictures, req.path, req.get_param_value("id"), pictureHost);
             if (reply.delayMs > 0)

@@ -40,6 +40,8 @@ inline constexpr std::size_t kMaxWorkerThreads = 256;
 // The routes; after binding, before listening. The referenced objects must
 // outlive the server.
 void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDesk &desk);
-void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::string pictureHost);
+// With `addPictureRedirect` set, the add-picture page answers 302 to it.
+void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::string pictureHost,
+                      std::string addPictureRedirect = {});
 
 } // namespace forumsim

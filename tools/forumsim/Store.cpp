@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 #include <mutex>
 
 namespace forumsim {
@@ -18,7 +19,7 @@ Timestamp localNow()
 int ForumStore::addSection(std::string word, std::string title, int firstNumber, int lastNumber)
 {
     std::unique_lock lock(m_mutex);
-    if (word.empty())
+    if (word.empty() || firstNumber < 1 || lastNumber < firstNumber || lastNumber - firstNumber >= kNumberBlockStride)
         return -1;
     for (const Section &s : m_sections) {
         if (s.word == word)
@@ -27,8 +28,9 @@ int ForumStore::addSection(std::string word, std::string title, int firstNumber,
     Section s;
     s.word = std::move(word);
     s.title = std::move(title);
-    s.nextNumber = std::max(1, firstNumber);
-    s.lastNumber = lastNumber;
+    s.nextNumber = firstNumber;
+    s.blockFirst = firstNumber;
+    s.blockLast = lastNumber;
     m_sections.push_back(std::move(s));
     return static_cast<int>(m_sections.size()) - 1;
 }
@@ -50,11 +52,17 @@ const Message *ForumStore::message(int number) const
 
 int ForumStore::allocateNumber(Section &section) const
 {
-    while (section.nextNumber <= section.lastNumber && m_messages.contains(section.nextNumber))
-        ++section.nextNumber;
-    if (section.nextNumber <= section.lastNumber)
-        return section.nextNumber++;
-    return m_highestNumber + 1;
+    for (;;) {
+        while (section.nextNumber <= section.blockLast && m_messages.contains(section.nextNumber))
+            ++section.nextNumber;
+        if (section.nextNumber <= section.blockLast)
+            return section.nextNumber++;
+        if (section.blockLast > std::numeric_limits<int>::max() - kNumberBlockStride)
+            return 0;   // no numbers left
+        section.blockFirst += kNumberBlockStride;
+        section.blockLast += kNumberBlockStride;
+        section.nextNumber = section.blockFirst;
+    }
 }
 
 int ForumStore::addMessage(std::string_view sectionWord, int parent, MessageData data, int number)
@@ -89,7 +97,6 @@ int ForumStore::addMessage(std::string_view sectionWord, int parent, MessageData
     if (parentMessage)
         parentMessage->children.push_back(number);
     m_messages.emplace(number, std::move(m));
-    m_highestNumber = std::max(m_highestNumber, number);
 
     if (parent == 0) {
         // Newest thread first; of two threads started at the same second the

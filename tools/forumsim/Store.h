@@ -3,9 +3,10 @@
 // The simulator's forum: sections, threads and messages, held in memory.
 //
 // Message numbers are unique across the whole server. Each section draws new
-// numbers from its own block (forum 1001..., holzbearbeitungsmaschinen
-// 2001..., ...) so that seeded numbers stay stable; a full block falls back to
-// the next number above everything stored.
+// numbers from its own block (forum 1001-1999, holzbearbeitungsmaschinen
+// 2001-2999, ...) so that seeded numbers stay stable; a full block goes on in
+// the same block of the next ten thousand (forum 11001-11999, 21001-...), so
+// that a number's thousands digit always names its section.
 //
 // Locking: the server answers on several threads and messages may be added
 // while it runs. Mutating calls lock by themselves. Readers take readLock()
@@ -72,9 +73,13 @@ struct Section {
     std::string word;      // the address word: /cgi-bin/<word>/webbbs_config.pl
     std::string title;
     std::vector<int> threads;    // first messages, newest thread first
-    int nextNumber = 0;
-    int lastNumber = 0;
+    int nextNumber = 0;          // where the search for a free number goes on
+    int blockFirst = 0;          // the section's block that holds nextNumber
+    int blockLast = 0;
 };
+
+// The distance between a section's blocks of numbers.
+inline constexpr int kNumberBlockStride = 10000;
 
 // A message in a thread's tree, in depth-first order with its depth (0 = root).
 struct TreeEntry {
@@ -89,7 +94,9 @@ public:
     ForumStore &operator=(const ForumStore &) = delete;
 
     // Adds a section whose new messages are numbered from firstNumber up to
-    // lastNumber. Returns its index, or -1 if the word is taken or empty.
+    // lastNumber, then in the same block of each next ten thousand. Returns
+    // its index, or -1 if the word is taken or empty or the block does not
+    // fit into ten thousand numbers.
     int addSection(std::string word, std::string title, int firstNumber, int lastNumber);
 
     // Starts a thread (parent 0) or answers message `parent`, which must
@@ -122,7 +129,6 @@ private:
     mutable std::shared_mutex m_mutex;
     std::vector<Section> m_sections;
     std::unordered_map<int, Message> m_messages;
-    int m_highestNumber = 0;
 };
 
 } // namespace forumsim

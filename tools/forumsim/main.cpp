@@ -80,6 +80,9 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // A file-size limit makes a write fail (as a full disk does) instead of
+    // ending the server.
+    signal(SIGXFSZ, SIG_IGN);
 
     forumsim::Accounts accounts;
     accounts.add(std::string(forumsim::kSeededMember), std::string(forumsim::kSeededPassword));
@@ -88,6 +91,7 @@ int main(int argc, char **argv)
 
     forumsim::ForumStore store;
     forumsim::PostingDesk desk(store, accounts, options.siteWord);
+    desk.setPublishFault({options.publishErrorStatus, options.publishRedirect});
     forumsim::PictureStore pictures(accounts, {options.pictureDelayMs, options.slowPictures, options.missingPictures});
 
     // Both ports are bound before anything is printed, so that whoever waits
@@ -131,7 +135,7 @@ int main(int argc, char **argv)
     }
 
     forumsim::addForumRoutes(forumServer, store, desk);
-    forumsim::addPictureRoutes(pictureServer, pictures, pictureHost);
+    forumsim::addPictureRoutes(pictureServer, pictures, pictureHost, options.addPictureRedirect);
 
     // The sockets are listening now; connections wait in their queues until
     // the accept loops run.
