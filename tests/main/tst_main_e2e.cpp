@@ -74,6 +74,17 @@ class TestMainE2E : public QObject
         return QStringLiteral(TARNVIK_SOURCE_DIR "/tests/main/data/") + name;
     }
 
+    // Loads a page of tests/main/data into the active main window.
+    bool showFixture(const QString &name)
+    {
+        QSignalSpy completed(m_main->WebBrowser(), &BrowserHost::DocumentComplete);
+        m_main->WebBrowser()->Navigate(fixture(name));
+        if (!completed.wait(15000))
+            return false;
+        m_main->activateWindow();
+        return QTest::qWaitForWindowActive(m_main.get());
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -202,11 +213,7 @@ private Q_SLOTS:
     void enterInAPageFieldMakesOneLineBreak()
     {
         BrowserHost *host = m_main->WebBrowser();
-        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
-        host->Navigate(fixture(QStringLiteral("textarea.html")));
-        QVERIFY(completed.wait(15000));
-        m_main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        QVERIFY(showFixture(QStringLiteral("textarea.html")));
         auto *view = static_cast<WebEngineHost *>(host)->view();
         view->setFocus();
         bool focused = false;
@@ -238,11 +245,7 @@ private Q_SLOTS:
     void findBarStepsThroughTheMatches()
     {
         BrowserHost *host = m_main->WebBrowser();
-        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
-        host->Navigate(fixture(QStringLiteral("find.html")));
-        QVERIFY(completed.wait(15000));
-        m_main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        QVERIFY(showFixture(QStringLiteral("find.html")));
         host->widget()->setFocus();
 
         auto *bar = m_main->findChild<FindBar *>();
