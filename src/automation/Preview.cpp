@@ -55,8 +55,7 @@ TfrmPreview::TfrmPreview(QWidget *owner)
     // The work page is a local file whose form goes to the forum; the engine
     // lets a local page send to a web address only when told so, and only
     // this window's page is told.
-    if (auto *engine = qobject_cast<WebEngineHost *>(m_browser))
-        engine->page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    m_browser->allowLocalPageToSubmitToWeb();
 
     ui->Label1->hide();
     ui->lblNote->hide();

@@ -26,6 +26,15 @@ public:
     // Starts loading an "http://" address or a local file path; returns at once.
     virtual void Navigate(const QString &address) = 0;
 
+    // One step back or forward in the browser's history, where there is one.
+    virtual void goBack() = 0;
+    virtual void goForward() = 0;
+
+    // Lets a local page (a file) submit its forms to a web address, which a
+    // browser refuses by default. For a window that fills and sends a page
+    // of its own making.
+    virtual void allowLocalPageToSubmitToWeb() = 0;
+
     // Title of the document shown now.
     virtual QString DocumentTitle() const = 0;
 

@@ -1,18 +1,23 @@
 #include "browser/WebEngineHost.h"
 
 #include "browser/EngineSetup.h"
+#include "browser/FindBar.h"
+#include "browser/HangWatchdog.h"
+#include "browser/LinkRoute.h"
+#include "browser/PageShortcuts.h"
 #include "browser/WebPage.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QVBoxLayout>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "ui_PageProblem.h"
@@ -38,18 +43,6 @@ QString toJson(const QJsonValue &value)
     const QByteArray json = QJsonDocument(wrapper).toJson(QJsonDocument::Compact);
     // Strip the array brackets: what remains is one JSON value.
     return QString::fromUtf8(json.mid(1, json.size() - 2));
-}
-
-constexpr int kWatchdogIntervalMs = 500;
-int &hangThreshold()
-{
-    static int milliseconds = 5000;
-    return milliseconds;
-}
-
-qint64 steadyNow()
-{
-    return QDeadlineTimer::current().deadline();
 }
 
 const QString kHungText = QStringLiteral("Die Seite reagiert nicht mehr.");
@@ -84,6 +77,12 @@ WebEngineHost::WebEngineHost(QWidget *parentWidget, QWebEngineProfile *profile)
     // The container only holds the page; the keyboard goes to the page.
     m_container->setFocusProxy(m_view);
 
+    m_findBar = new FindBar(m_page, m_container);
+    layout->addWidget(m_findBar);
+    connect(m_findBar, &FindBar::dismissed, m_view, [this] { m_view->setFocus(Qt::OtherFocusReason); });
+    tarnvik::addPageShortcuts(m_container, m_page, m_findBar);
+    connect(m_page, &QWebEnginePage::newWindowRequested, this, &WebEngineHost::onNewWindowRequested);
+
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineHost::onLoadStarted);
     connect(m_page, &TarnvikWebPage::documentReady, this, &WebEngineHost::onDocumentReady);
     connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineHost::onLoadFinished);
@@ -99,13 +98,13 @@ WebEngineHost::WebEngineHost(QWidget *parentWidget, QWebEngineProfile *profile)
                 if (status == QWebEnginePage::NormalTerminationStatus)
                     return;
                 m_processGone = true;
-                m_probeSentAt = -1;
-                showProblem(m_hung ? kHungText : kCrashedText);
+                m_watchdog->processEnded();
+                showProblem(m_watchdog->isHung() ? kHungText : kCrashedText);
             });
 
-    m_watchdog.setInterval(kWatchdogIntervalMs);
-    connect(&m_watchdog, &QTimer::timeout, this, &WebEngineHost::checkPageAnswers);
-    m_watchdog.start();
+    m_watchdog = new HangWatchdog(m_page, this);
+    connect(m_watchdog, &HangWatchdog::hung, this, [this] { showProblem(kHungText); });
+    connect(m_watchdog, &HangWatchdog::answersAgain, this, &WebEngineHost::hideProblem);
 }
 
 WebEngineHost::~WebEngineHost()
@@ -125,7 +124,7 @@ QString WebEngineHost::problemText() const
 
 void WebEngineHost::setHangThreshold(int milliseconds)
 {
-    hangThreshold() = qMax(kWatchdogIntervalMs, milliseconds);
+    HangWatchdog::setThreshold(milliseconds);
 }
 
 void WebEngineHost::prepareProcess()
@@ -149,6 +148,33 @@ void WebEngineHost::Navigate(const QString &address)
     const QUrl url = addressToUrl(address);
     m_page->pendingUrl = url;
     m_page->load(url);
+}
+
+void WebEngineHost::goBack()
+{
+    m_page->triggerAction(QWebEnginePage::Back);
+}
+
+void WebEngineHost::goForward()
+{
+    m_page->triggerAction(QWebEnginePage::Forward);
+}
+
+void WebEngineHost::allowLocalPageToSubmitToWeb()
+{
+    m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+}
+
+void WebEngineHost::onNewWindowRequested(QWebEngineNewWindowRequest &request)
+{
+    // Only what the user asked for: a page's script cannot send the desktop's
+    // browser anywhere.
+    if (!request.isUserInitiated())
+        return;
+    tarnvik::openNewWindowLink(request.requestedUrl(), [this](const QUrl &url) {
+        m_page->pendingUrl = url;
+        m_page->load(url);
+    });
 }
 
 QString WebEngineHost::DocumentTitle() const
@@ -229,9 +255,8 @@ void WebEngineHost::onLoadStarted()
     ++m_loadGeneration;
     m_navigateCompleted = false;
     m_page->resetDialogs();
-    m_hung = false;
     m_processGone = false;
-    m_probeSentAt = -1;
+    m_watchdog->reset();
     hideProblem();
 }
 
@@ -278,32 +303,6 @@ void WebEngineHost::onLoadFinished(bool)
     });
 }
 
-void WebEngineHost::checkPageAnswers()
-{
-    if (m_processGone || m_page->url().isEmpty())
-        return;
-    if (m_probeSentAt >= 0) {
-        if (!m_hung && steadyNow() - m_probeSentAt >= hangThreshold()) {
-            m_hung = true;
-            showProblem(kHungText);
-        }
-        return;
-    }
-    m_probeSentAt = steadyNow();
-    const quint64 probe = ++m_probeNumber;
-    QPointer<WebEngineHost> self(this);
-    m_page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld, [self, probe](const QVariant &) {
-        if (!self || probe != self->m_probeNumber)
-            return;
-        self->m_probeSentAt = -1;
-        if (self->m_hung) {
-            // It answers again: it was only busy.
-            self->m_hung = false;
-            self->hideProblem();
-        }
-    });
-}
-
 void WebEngineHost::showProblem(const QString &text)
 {
     m_problemUi->lblProblem->setText(text);
@@ -323,16 +322,14 @@ void WebEngineHost::reloadAfterProblem()
     // A hung page process never finishes what it does; it has to go before
     // the page can be loaded again.
     const qint64 pid = m_page->renderProcessPid();
-    if (m_hung && !m_processGone && pid > 0 && !m_reloadAfterKill) {
+    if (m_watchdog->isHung() && !m_processGone && pid > 0 && !m_reloadAfterKill) {
         m_reloadAfterKill = true;
         hideProblem();
         ::kill(pid_t(pid), SIGKILL);
         return;
     }
 #endif
-    m_hung = false;
-    m_probeSentAt = -1;
-    ++m_probeNumber;
+    m_watchdog->reset();
     hideProblem();
     const QUrl url = m_page->url().isEmpty() ? m_page->pendingUrl : m_page->url();
     if (!url.isEmpty()) {

@@ -2,10 +2,11 @@
 
 #include "browser/BrowserHost.h"
 
-#include <QPointer>
-#include <QTimer>
 #include <QUrl>
 
+class FindBar;
+class HangWatchdog;
+class QWebEngineNewWindowRequest;
 class QWebEngineView;
 class QWebEngineProfile;
 class TarnvikWebPage;
@@ -16,7 +17,9 @@ class PageProblem;
 // The browser host on Qt WebEngine. The program's own scripts run in the
 // application's isolated world, apart from the page's scripts, and get their
 // arguments as JSON. A page that stops answering or whose process dies is
-// reported in a strip above the page, with a way to load it again.
+// reported in a strip above the page, with a way to load it again. Links
+// meant for a new window open where `openNewWindowLink` sends them; the
+// keys of a desktop browser zoom the page and find text in it.
 class WebEngineHost : public BrowserHost
 {
     Q_OBJECT
@@ -26,6 +29,9 @@ public:
 
     QWidget *widget() override;
     void Navigate(const QString &address) override;
+    void goBack() override;
+    void goForward() override;
+    void allowLocalPageToSubmitToWeb() override;
     QString DocumentTitle() const override;
     void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter = {}) override;
     void requestFormCount(std::function<void(int)> callback) override;
@@ -34,6 +40,7 @@ public:
 
     QWebEngineView *view() const { return m_view; }
     TarnvikWebPage *page() const { return m_page; }
+    FindBar *findBar() const { return m_findBar; }
 
     // What the strip above the page says, empty while it is hidden.
     QString problemText() const;
@@ -57,8 +64,8 @@ private:
     void onDocumentReady(const QString &address);
     void onLoadFinished(bool ok);
     void emitNavigateComplete(const QString &address);
+    void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void runScript(const QString &body, std::function<void(const QVariant &)> callback);
-    void checkPageAnswers();
     void showProblem(const QString &text);
     void hideProblem();
     void reloadAfterProblem();
@@ -68,15 +75,12 @@ private:
     QWidget *m_problem = nullptr;
     QWebEngineView *m_view = nullptr;
     TarnvikWebPage *m_page = nullptr;
+    FindBar *m_findBar = nullptr;
     quint64 m_loadGeneration = 0;
     bool m_navigateCompleted = false;
     QString m_helpers;
 
-    // The check that the page's process answers.
-    QTimer m_watchdog;
-    qint64 m_probeSentAt = -1; // ms of the steady clock, -1 when no check is out
-    quint64 m_probeNumber = 0;
-    bool m_hung = false;
+    HangWatchdog *m_watchdog = nullptr;
     bool m_processGone = false;
     bool m_reloadAfterKill = false; // a hung process is being ended for a reload
 };

@@ -1,7 +1,7 @@
 #include "main/Main.h"
 
 #include "browser/BrowserHost.h"
-#include "browser/WebEngineHost.h"
+#include "browser/LinkRoute.h"
 #include "editor/Edit.h"
 #include "export/ThreadExport.h"
 #include "export/WordConnection.h"
@@ -20,8 +20,6 @@
 #include <QPlatformSurfaceEvent>
 #include <QPointer>
 #include <QTimer>
-#include <QWebEngineView>
-#include <QToolButton>
 
 namespace {
 // Marks the Ctrl+M events the window posts itself, so they are never taken
@@ -43,16 +41,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     ui->udPage->setRange(1, 500);
     ui->udPage->setPosition(1);
     ui->udPage->setBuddy(ui->EPage);
-    applyIcons();
-
-    for (QAction *action : ui->ToolBar1->actions()) {
-        if (QWidget *button = ui->ToolBar1->widgetForAction(action)) {
-            if (!action->isSeparator()) {
-                button->setMinimumSize(100, 44);
-                button->setAccessibleName(action->text());
-            }
-        }
-    }
+    setUpCommands();
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setMinimumWidth(200);
@@ -65,15 +54,9 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     m_browser->widget()->setAccessibleName(QStringLiteral("Forum"));
     ui->browserLayout->addWidget(m_browser->widget());
     connect(m_browser, &BrowserHost::DocumentComplete, this, &TfrmMain::WebBrowserDocumentComplete);
+    // Forum pages that a page of any window wants in a new window come here.
+    tarnvik::setForumPageOpener([this](const QUrl &url) { m_browser->Navigate(url.toString()); });
 
-    connect(ui->actHandwerkzeug, &QAction::triggered, this, &TfrmMain::actHandwerkzeugExecute);
-    connect(ui->actAllgemeinHolz, &QAction::triggered, this, &TfrmMain::actAllgemeinHolzExecute);
-    connect(ui->actAnswerThread, &QAction::triggered, this, &TfrmMain::actAnswerThreadExecute);
-    connect(ui->actNewThread, &QAction::triggered, this, &TfrmMain::actNewThreadExecute);
-    connect(ui->actExportWord, &QAction::triggered, this, &TfrmMain::actExportWordExecute);
-    connect(ui->actSettings, &QAction::triggered, this, &TfrmMain::actSettingsExecute);
-    connect(ui->actInfo, &QAction::triggered, this, &TfrmMain::actInfoExecute);
-    connect(ui->actEnde, &QAction::triggered, this, &TfrmMain::actEndeExecute);
     addHistoryActions();
 
     // Key preview: the window sees each key before the focused control,
@@ -83,6 +66,7 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
 
 TfrmMain::~TfrmMain()
 {
+    tarnvik::setForumPageOpener({});
     qApp->removeEventFilter(this);
     delete ui;
 }
@@ -103,16 +87,41 @@ void TfrmMain::setTitleCaption(const QString &caption)
     ui->lblTitle->setToolTip(caption);
 }
 
-void TfrmMain::applyIcons()
+void TfrmMain::setUpCommands()
 {
-    ui->actHandwerkzeug->setIcon(TarnvikIcons::icon(icoHammer));
-    ui->actAllgemeinHolz->setIcon(TarnvikIcons::icon(icoPowertool));
-    ui->actAnswerThread->setIcon(TarnvikIcons::icon(icoAnswer));
-    ui->actNewThread->setIcon(TarnvikIcons::icon(icoNewThread));
-    ui->actExportWord->setIcon(TarnvikIcons::icon(icoWord));
-    ui->actSettings->setIcon(TarnvikIcons::icon(icoSettings));
-    ui->actInfo->setIcon(TarnvikIcons::icon(icoInfo));
-    ui->actEnde->setIcon(TarnvikIcons::icon(icoDoor));
+    // The forum sections with a key of their own, in the order the start
+    // tries them.
+    m_sections = {{ui->actHandwerkzeug, Forums::HandTools, icoHammer},
+                  {ui->actAllgemeinHolz, Forums::Machines, icoPowertool}};
+    for (const Section &section : std::as_const(m_sections)) {
+        section.action->setIcon(TarnvikIcons::icon(section.icon));
+        connect(section.action, &QAction::triggered, this, [this, forum = section.forum] { openSection(forum); });
+    }
+    // The toolbar's other commands.
+    const struct {
+        QAction *action;
+        TarnvikIcon icon;
+        void (TfrmMain::*run)();
+    } commands[] = {
+        {ui->actAnswerThread, icoAnswer, &TfrmMain::actAnswerThreadExecute},
+        {ui->actNewThread, icoNewThread, &TfrmMain::actNewThreadExecute},
+        {ui->actExportWord, icoWord, &TfrmMain::actExportWordExecute},
+        {ui->actSettings, icoSettings, &TfrmMain::actSettingsExecute},
+        {ui->actInfo, icoInfo, &TfrmMain::actInfoExecute},
+        {ui->actEnde, icoDoor, &TfrmMain::actEndeExecute},
+    };
+    for (const auto &command : commands) {
+        command.action->setIcon(TarnvikIcons::icon(command.icon));
+        connect(command.action, &QAction::triggered, this, command.run);
+    }
+
+    for (QAction *action : ui->ToolBar1->actions()) {
+        QWidget *button = ui->ToolBar1->widgetForAction(action);
+        if (button && !action->isSeparator()) {
+            button->setMinimumSize(100, 44);
+            button->setAccessibleName(action->text());
+        }
+    }
 }
 
 void TfrmMain::addHistoryActions()
@@ -120,23 +129,15 @@ void TfrmMain::addHistoryActions()
     // Alt+Left and Alt+Right (and the keyboard's own keys) go back and
     // forward, as in a desktop browser; the page leaves these keys to the
     // window. The mouse's side buttons the view handles itself.
-    auto *host = qobject_cast<WebEngineHost *>(m_browser);
-    QWebEngineView *view = host ? host->view() : nullptr;
-    const auto add = [this](const QString &caption, QKeySequence::StandardKey keys, auto go) {
+    const auto add = [this](const QString &caption, QKeySequence::StandardKey keys, void (BrowserHost::*go)()) {
         auto *action = new QAction(caption, this);
         action->setObjectName(QStringLiteral("act") + caption);
         action->setShortcuts(keys);
-        connect(action, &QAction::triggered, this, go);
+        connect(action, &QAction::triggered, m_browser, go);
         addAction(action);
     };
-    add(QStringLiteral("Zurück"), QKeySequence::Back, [view] {
-        if (view)
-            view->back();
-    });
-    add(QStringLiteral("Vorwärts"), QKeySequence::Forward, [view] {
-        if (view)
-            view->forward();
-    });
+    add(QStringLiteral("Zurück"), QKeySequence::Back, &BrowserHost::goBack);
+    add(QStringLiteral("Vorwärts"), QKeySequence::Forward, &BrowserHost::goForward);
 }
 
 void TfrmMain::OpenForumPage(QString address)
@@ -148,18 +149,12 @@ void TfrmMain::OpenForumPage(QString address)
     m_browser->Navigate(address);
 }
 
-void TfrmMain::actHandwerkzeugExecute()
+void TfrmMain::openSection(ForumKind forum)
 {
-    if (DM && DM->Forum() != Forums::HandTools)
+    // Another section than the one shown starts at its first page.
+    if (DM && DM->Forum() != forum)
         ui->EPage->setText(QStringLiteral("1"));
-    OpenForumPage(tarnvik::forumSectionAddress(Forums::HandTools));
-}
-
-void TfrmMain::actAllgemeinHolzExecute()
-{
-    if (DM && DM->Forum() != Forums::Machines)
-        ui->EPage->setText(QStringLiteral("1"));
-    OpenForumPage(tarnvik::forumSectionAddress(Forums::Machines));
+    OpenForumPage(tarnvik::forumSectionAddress(forum));
 }
 
 void TfrmMain::actAnswerThreadExecute()
@@ -215,10 +210,12 @@ void TfrmMain::FormShow()
     CreateWordConnections();
     if (!DM)
         return;
-    if (DM->Forum() == Forums::HandTools)
-        actHandwerkzeugExecute();
-    if (DM->Forum() == Forums::Machines)
-        actAllgemeinHolzExecute();
+    // The stored section opens; a section without a key of its own (the
+    // market, a page outside the forum) leaves the browser empty.
+    for (const Section &section : std::as_const(m_sections)) {
+        if (DM->Forum() == section.forum)
+            openSection(section.forum);
+    }
 }
 
 void TfrmMain::FormActivate()

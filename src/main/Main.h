@@ -2,6 +2,7 @@
 
 #include "browser/BrowserHost.h"
 #include "export/ThreadExport.h"
+#include "state/Endpoints.h"
 
 #include <QDeadlineTimer>
 #include <QMainWindow>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class BrowserHost;
+class QAction;
 class QLabel;
 namespace Ui {
 class TfrmMain;
@@ -35,9 +37,11 @@ public:
 
     void OpenForumPage(QString address);
 
+    // Opens a section's index, at the page of the page field when it is
+    // the section shown, at its first page otherwise.
+    void openSection(ForumKind forum);
+
     // Handlers, named after control and event.
-    void actHandwerkzeugExecute();
-    void actAllgemeinHolzExecute();
     void actAnswerThreadExecute();
     void actNewThreadExecute();
     void actExportWordExecute();
@@ -62,12 +66,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void applyIcons();
+    void setUpCommands();
     void addHistoryActions();
     void setTitleCaption(const QString &caption);
     void injectControlM(QObject *receiver);
 
+    // A forum section's action on the toolbar.
+    struct Section {
+        QAction *action = nullptr;
+        ForumKind forum = Forums::None;
+        int icon = 0;
+    };
+
     Ui::TfrmMain *ui = nullptr;
+    QList<Section> m_sections;
     BrowserHost *m_browser = nullptr;
     QLabel *m_statusLabel = nullptr;
     bool m_shown = false;

@@ -1,15 +1,22 @@
 // The Qt WebEngine browser host: when its navigation event comes, the page
-// dialogs, and pages that hang or whose process dies.
+// dialogs, pages that hang or whose process dies, links meant for a new
+// window and the zoom.
+#include "browser/LinkRoute.h"
+#include "browser/PageZoom.h"
 #include "browser/WebEngineHost.h"
 #include "browser/WebPage.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
 #include "common/Widgets.h"
+#include "state/Endpoints.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -24,6 +31,16 @@ QString fixture(const QString &name)
 {
     return QStringLiteral(TARNVIK_SOURCE_DIR "/tests/browser/data/") + name;
 }
+
+// Stands in for the desktop's browser: keeps what it was asked to open.
+class DesktopBrowser : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
 } // namespace
 
 class TestBrowserHost : public QObject
@@ -34,6 +51,21 @@ class TestBrowserHost : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<QWidget> m_window;
     WebEngineHost *m_host = nullptr;
+
+    // The centre of the element `id` of the page shown, in the page's widget.
+    QPoint centreOf(const QString &id)
+    {
+        QVariantList box;
+        m_host->page()->runJavaScript(
+            QStringLiteral("(function(){var r=document.getElementById('%1').getBoundingClientRect();"
+                           "return [r.left+r.width/2, r.top+r.height/2];})()")
+                .arg(id),
+            [&](const QVariant &v) { box = v.toList(); });
+        if (!QTest::qWaitFor([&] { return box.size() == 2; }, 10000))
+            return {};
+        const double zoom = m_host->page()->zoomFactor();
+        return QPoint(int(box[0].toDouble() * zoom), int(box[1].toDouble() * zoom));
+    }
 
     bool load(const QString &address)
     {
@@ -62,6 +94,8 @@ private Q_SLOTS:
     void cleanup()
     {
         WebEngineHost::setHangThreshold(5000);
+        tarnvik::setForumPageOpener({});
+        tarnvik::zoom::setSessionFactor(tarnvik::zoom::kDefault);
         m_window.reset();
         m_host = nullptr;
     }
@@ -138,6 +172,102 @@ private Q_SLOTS:
         QTest::qWait(1000);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         QVERIFY(!watch->timedOut);
+    }
+
+    // A link meant for a new window, clicked or opened from the context
+    // menu: forum pages go to the main window, other web addresses to the
+    // desktop's browser, anything else nowhere.
+    void newWindowLinksOpenWhereTheyBelong_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("fromMenu");
+        QTest::addColumn<QString>("mainWindow");
+        QTest::addColumn<QString>("desktop");
+        const QString forum = m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1002")).toString();
+        const QString other = QStringLiteral("http://example.org/werkbank.html");
+        QTest::newRow("forum, clicked") << "forum" << false << forum << QString();
+        QTest::newRow("forum, menu") << "forum" << true << forum << QString();
+        QTest::newRow("other, clicked") << "other" << false << QString() << other;
+        QTest::newRow("other, menu") << "other" << true << QString() << other;
+        QTest::newRow("file, clicked") << "file" << false << QString() << QString();
+    }
+
+    void newWindowLinksOpenWhereTheyBelong()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, fromMenu);
+        QFETCH(QString, mainWindow);
+        QFETCH(QString, desktop);
+        tarnvik::setEndpoints({m_sim.host(), m_sim.host(), QStringLiteral("holzwerkerforum")});
+        QList<QUrl> forumPages;
+        tarnvik::setForumPageOpener([&](const QUrl &url) { forumPages << url; });
+        DesktopBrowser browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
+        const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); });
+
+        const QString page = m_dir.filePath(QStringLiteral("links.html"));
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("<html><body style='font-size:30px'>"
+                                  "<p><a id=forum target=_blank href='%1'>Forum</a></p>"
+                                  "<p><a id=other target=_blank href='http://example.org/werkbank.html'>Anderswo</a></p>"
+                                  "<p><a id=file target=_blank href='file:///etc/hostname'>Datei</a></p>"
+                                  "</body></html>")
+                       .arg(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1002")).toString())
+                       .toUtf8());
+        file.close();
+        QVERIFY(load(page));
+        m_host->view()->setFocus();
+        QWidget *target = m_host->view()->focusProxy();
+        QVERIFY(target);
+        const QPoint centre = centreOf(link);
+        QVERIFY(!centre.isNull());
+        if (!fromMenu) {
+            QTest::mouseClick(target, Qt::LeftButton, {}, centre);
+        } else {
+            QTest::mouseClick(target, Qt::RightButton, {}, centre);
+            QMenu *menu = nullptr;
+            QVERIFY(QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); },
+                                    10000));
+            QAction *newWindow = m_host->page()->action(QWebEnginePage::OpenLinkInNewWindow);
+            QVERIFY(menu->actions().contains(newWindow));
+            newWindow->trigger();
+            menu->close();
+        }
+        QTest::qWait(1500);
+        QCOMPARE(forumPages, mainWindow.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(mainWindow)});
+        QCOMPARE(browser.opened, desktop.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(desktop)});
+        // The page itself stays where it was.
+        QCOMPARE(m_host->page()->url(), QUrl::fromLocalFile(page));
+    }
+
+    // The zoom holds for the next page and for a browser made later, until
+    // Ctrl+0 sets it back.
+    void zoomHoldsForTheSession()
+    {
+        QVERIFY(load(fixture(QStringLiteral("plain.html"))));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_host->view()->setFocus();
+        QTest::keyClick(m_window.get(), Qt::Key_Plus, Qt::ControlModifier);
+        QTest::keyClick(m_window.get(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(m_host->page()->zoomFactor(), 1.25);
+        QTest::keyClick(m_window.get(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(m_host->page()->zoomFactor(), 1.1);
+
+        QVERIFY(load(m_sim.url(QStringLiteral("/cgi-bin/forum/webbbs_config.pl")).toString()));
+        QCOMPARE(m_host->page()->zoomFactor(), 1.1);
+        int width = 0;
+        m_host->page()->runJavaScript(QStringLiteral("window.innerWidth"), [&](const QVariant &v) { width = v.toInt(); });
+        QVERIFY(QTest::qWaitFor([&] { return width > 0; }, 10000));
+        QVERIFY2(qAbs(width * 1.1 - m_host->view()->width()) < 3, qPrintable(QString::number(width)));
+
+        QWidget other;
+        WebEngineHost second(&other);
+        QCOMPARE(second.page()->zoomFactor(), 1.1);
+        QTest::keyClick(m_window.get(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(m_host->page()->zoomFactor(), 1.0);
+        QCOMPARE(tarnvik::zoom::sessionFactor(), 1.0);
     }
 
     void hungPageIsReportedAndReloaded()

@@ -15,6 +15,9 @@ public:
 
     QWidget *widget() override { return m_widget; }
     void Navigate(const QString &address) override { navigated << address; }
+    void goBack() override { navigated << QStringLiteral("<back>"); }
+    void goForward() override { navigated << QStringLiteral("<forward>"); }
+    void allowLocalPageToSubmitToWeb() override { localPageMaySubmit = true; }
     QString DocumentTitle() const override { return title; }
     void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString & = {}) override
     {
@@ -71,6 +74,7 @@ public:
     QList<QList<FormElementInfo>> forms;
     QList<FormStep> batches;
     bool deferBody = false;
+    bool localPageMaySubmit = false;
     QList<std::function<void(const QString &)>> pendingBody;
 
 private:

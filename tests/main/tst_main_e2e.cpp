@@ -1,4 +1,5 @@
 // The real main window with Qt WebEngine against the forum simulator.
+#include "browser/FindBar.h"
 #include "browser/WebEngineHost.h"
 #include "common/BrowserText.h"
 #include "common/ForumSim.h"
@@ -71,6 +72,17 @@ class TestMainE2E : public QObject
     static QString fixture(const QString &name)
     {
         return QStringLiteral(TARNVIK_SOURCE_DIR "/tests/main/data/") + name;
+    }
+
+    // Loads a page of tests/main/data into the active main window.
+    bool showFixture(const QString &name)
+    {
+        QSignalSpy completed(m_main->WebBrowser(), &BrowserHost::DocumentComplete);
+        m_main->WebBrowser()->Navigate(fixture(name));
+        if (!completed.wait(15000))
+            return false;
+        m_main->activateWindow();
+        return QTest::qWaitForWindowActive(m_main.get());
     }
 
 private Q_SLOTS:
@@ -201,11 +213,7 @@ private Q_SLOTS:
     void enterInAPageFieldMakesOneLineBreak()
     {
         BrowserHost *host = m_main->WebBrowser();
-        QSignalSpy completed(host, &BrowserHost::DocumentComplete);
-        host->Navigate(fixture(QStringLiteral("textarea.html")));
-        QVERIFY(completed.wait(15000));
-        m_main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        QVERIFY(showFixture(QStringLiteral("textarea.html")));
         auto *view = static_cast<WebEngineHost *>(host)->view();
         view->setFocus();
         bool focused = false;
@@ -230,6 +238,34 @@ private Q_SLOTS:
                     && **value == QStringLiteral("Hobel\nbank");
             }(),
             10000);
+    }
+
+    // Ctrl+F finds in the page; Enter and Shift+Enter step through the
+    // matches although the window follows every Enter with its Ctrl+M.
+    void findBarStepsThroughTheMatches()
+    {
+        BrowserHost *host = m_main->WebBrowser();
+        QVERIFY(showFixture(QStringLiteral("find.html")));
+        host->widget()->setFocus();
+
+        auto *bar = m_main->findChild<FindBar *>();
+        QVERIFY(bar && bar->isHidden());
+        QTest::keyClick(m_main.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible());
+        QWidget *field = QApplication::focusWidget();
+        QVERIFY(field && bar->isAncestorOf(field));
+        QTest::keyClicks(field, QStringLiteral("Hobel"));
+        QTRY_COMPARE_WITH_TIMEOUT(bar->matchesText(), QStringLiteral("1 von 3"), 10000);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->matchesText(), QStringLiteral("2 von 3"), 10000);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->matchesText(), QStringLiteral("3 von 3"), 10000);
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->matchesText(), QStringLiteral("2 von 3"), 10000);
+        keepScreenshot(QStringLiteral("main-find.png"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(bar->isHidden());
+        QVERIFY(!bar->isAncestorOf(QApplication::focusWidget()));
     }
 
     void formBatchStopsAtTheFirstFailingStep()
