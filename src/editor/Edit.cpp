@@ -150,7 +150,9 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     RebuildPictureMenu();
 
     // Only what the user does from here on counts as a change of the draft.
-    m_draft = std::make_unique<postfile::DraftKeeper>(m_draftFile, [this] { return currentPost(); });
+    m_draft = std::make_unique<postfile::DraftKeeper>(m_draftFile, [this] {
+        return postfile::draftPost(body::documentText(*ui->Memo->document()), ui->EBetreff->text());
+    });
     connect(m_draft.get(), &postfile::DraftKeeper::saveFailed, this, &TfrmEdit::showDraftNote);
     connect(m_draft.get(), &postfile::DraftKeeper::saveRecovered, ui->lblDraftNote, &QWidget::hide);
     connect(ui->Memo->document(), &QTextDocument::contentsChanged, m_draft.get(), &postfile::DraftKeeper::changed);
@@ -235,7 +237,7 @@ void TfrmEdit::loadStartText()
             // An answer keeps its fresh subject when the draft has none.
             if (m_NewPost || !post.subject.isEmpty())
                 setSubject(post.subject);
-            setBodyFromLines(post.bodyLines);
+            setBody(postfile::draftBody(post));
         } else if (QFileInfo(draft).size() > 0) {
             // A draft the editor cannot take (too large, no text) is named
             // and set aside, so that typing on cannot write over it; the
@@ -353,12 +355,12 @@ void TfrmEdit::setSubject(const QString &subject)
         ui->EBetreff->setText(subject);
 }
 
-void TfrmEdit::setBodyFromLines(const QStringList &lines)
+void TfrmEdit::setBody(const QString &lfText)
 {
     // Through the cursor, so that the user can take it back with undo.
     QTextCursor cursor(ui->Memo->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(joinLines(lines));
+    cursor.insertText(lfText);
     cursor.movePosition(QTextCursor::Start);
     applyCursor(cursor);
 }
@@ -522,7 +524,7 @@ void TfrmEdit::actOpenExecute()
         return;
     }
     setSubject(post.subject);
-    setBodyFromLines(post.bodyLines);
+    setBody(joinLines(post.bodyLines));
 }
 
 void TfrmEdit::actSaveExecute()

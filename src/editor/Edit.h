@@ -83,7 +83,7 @@ private:
     void showDraftNote(const QString &error);
     void applyCursor(const QTextCursor &cursor);
     void setSubject(const QString &subject);
-    void setBodyFromLines(const QStringList &lines);
+    void setBody(const QString &lfText);
     tarnvik::postfile::Post currentPost() const;
 
     void actOpenExecute();

@@ -45,6 +45,16 @@ bool decode(const QString &text, Post &post)
     return true;
 }
 
+Post draftPost(const QString &lfBody, const QString &subject)
+{
+    return {lfBody.split(QLatin1Char('\n')), subject};
+}
+
+QString draftBody(const Post &draft)
+{
+    return draft.bodyLines.join(QLatin1Char('\n'));
+}
+
 bool withinBounds(const Post &post)
 {
     // The body as the editor held it: line breaks between the lines.

@@ -37,6 +37,12 @@ bool isPlainText(const QString &text);
 QByteArray encode(const Post &post);
 // The post a file's text holds; false when it has no line at all.
 bool decode(const QString &text, Post &post);
+// A draft keeps the body exactly as typed: its lines are the texts between
+// the line breaks, so a break at the very end stays as a last empty line
+// (a post file's lines each end in a break, which would add one).
+Post draftPost(const QString &lfBody, const QString &subject);
+// The body (LF text) a draft holds.
+QString draftBody(const Post &draft);
 // Whether a post is within kMaxBodyLength and kMaxSubjectLength.
 bool withinBounds(const Post &post);
 

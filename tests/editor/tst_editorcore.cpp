@@ -79,6 +79,8 @@ private slots:
     void fileEncoding_data();
     void fileEncoding();
     void fileRoundTrip();
+    void draftKeepsBodyExactly_data();
+    void draftKeepsBodyExactly();
     void fileErrors();
     void nonTextRefused_data();
     void nonTextRefused();
@@ -351,6 +353,25 @@ void TestEditorCore::fileRoundTrip()
     QVERIFY(postfile::write(name, {{}, QStringLiteral("a\nb")}, error));
     QVERIFY(postfile::read(name, back, error));
     QCOMPARE(back.subject, QStringLiteral("a b"));
+}
+
+void TestEditorCore::draftKeepsBodyExactly_data()
+{
+    QTest::addColumn<QString>("lfBody");
+    QTest::newRow("no final break") << "Hallo,\n\nGruß";
+    QTest::newRow("final break") << "Gruß\n";
+    QTest::newRow("empty lines at the end") << "a\n\n";
+    QTest::newRow("only a break") << "\n";
+    QTest::newRow("empty") << "";
+}
+
+void TestEditorCore::draftKeepsBodyExactly()
+{
+    QFETCH(QString, lfBody);
+    postfile::Post back;
+    QVERIFY(postfile::decode(decodeText(postfile::encode(postfile::draftPost(lfBody, QStringLiteral("B")))), back));
+    QCOMPARE(postfile::draftBody(back), lfBody);
+    QCOMPARE(back.subject, QStringLiteral("B"));
 }
 
 void TestEditorCore::fileErrors()
