@@ -21,6 +21,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTextBlock>
 #include <QToolButton>
 
@@ -507,6 +509,25 @@ void TfrmEdit::actPreviewExecute()
 
 void TfrmEdit::actCloseExecute()
 {
+    // Text that was not sent is kept unless the user says otherwise: a
+    // close button is easily taken for "done".
+    if (m_draft->holdsText()) {
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Tarnvik"), QStringLiteral("Entwurf behalten?"),
+                             QMessageBox::NoButton, this);
+        question.setInformativeText(QStringLiteral("Ein behaltener Entwurf erscheint beim nächsten Öffnen wieder."));
+        QPushButton *keep = question.addButton(QStringLiteral("Behalten"), QMessageBox::AcceptRole);
+        question.addButton(QStringLiteral("Verwerfen"), QMessageBox::DestructiveRole);
+        question.setDefaultButton(keep);
+        question.setEscapeButton(keep);
+        question.exec();
+        if (question.clickedButton() == keep) {
+            // A draft that cannot be written keeps the window open, with
+            // its note, rather than lose the text.
+            if (m_draft->saveNow())
+                accept();
+            return;
+        }
+    }
     m_draft->discard();
     accept();
 }

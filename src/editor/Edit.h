@@ -23,8 +23,9 @@ void OpenEditor(QWidget *owner, bool NewPost);
 // The post editor: a subject, a plain-text body, and commands that put the
 // forum's markup into the body. Its text is kept in a draft file in the work
 // folder while it is open, so closing the window loses nothing; a new post
-// has one draft, an answer one per thread. "Schliessen" discards the draft,
-// and so does a post published from the preview.
+// has one draft, an answer one per thread. "Schliessen" discards the draft
+// after asking whether to keep text that was not sent; a post published
+// from the preview discards it without a question.
 class TfrmEdit : public QDialog
 {
     Q_OBJECT

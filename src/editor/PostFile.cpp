@@ -148,16 +148,28 @@ void DraftKeeper::changed()
         m_timer.start();
 }
 
+namespace {
+bool isEmpty(const Post &post)
+{
+    return post.subject.isEmpty()
+           && std::all_of(post.bodyLines.cbegin(), post.bodyLines.cend(), [](const QString &l) { return l.isEmpty(); });
+}
+} // namespace
+
+bool DraftKeeper::holdsText() const
+{
+    if (m_discarded || !(m_dirty || (!m_fileName.isEmpty() && QFileInfo::exists(m_fileName))))
+        return false;
+    return !isEmpty(m_snapshot());
+}
+
 bool DraftKeeper::saveNow()
 {
     m_timer.stop();
     if (m_discarded || !m_dirty)
         return true;
     const Post post = m_snapshot();
-    bool empty = post.subject.isEmpty();
-    for (const QString &line : post.bodyLines)
-        empty = empty && line.isEmpty();
-    if (empty) {
+    if (isEmpty(post)) {
         // Nothing worth keeping: leave no draft that would hide the template.
         QFile::remove(m_fileName);
         m_dirty = false;

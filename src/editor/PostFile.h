@@ -83,6 +83,10 @@ public:
     const QString &fileName() const { return m_fileName; }
     bool isPending() const { return m_dirty; }
 
+    // Whether closing without a draft would lose text: the post is not
+    // empty, and it was changed since the last clear() or came from a draft.
+    bool holdsText() const;
+
     // Marks the text as changed; it is written once the delay has passed.
     void changed();
     // Writes a pending change now. False when writing failed.

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -96,6 +97,32 @@ class TestEditor : public QObject
     static QLineEdit *subject(TfrmEdit *e) { return e->findChild<QLineEdit *>(QStringLiteral("EBetreff")); }
     static QAction *action(TfrmEdit *e, const char *name) { return e->findChild<QAction *>(QLatin1String(name)); }
 
+    // Runs "Schliessen" and answers the question it asks (by the button of
+    // that caption, or by Enter for the default); returns the question's
+    // text, or empty when none came.
+    QString closeAnswering(TfrmEdit *e, const QString &answer)
+    {
+        QString question;
+        QTimer poll; // gone when "Schliessen" has run, question or not
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll.stop();
+            question = box->text();
+            if (answer.isEmpty())
+                QTest::keyClick(box, Qt::Key_Return);
+            for (QAbstractButton *button : box->buttons()) {
+                if (!answer.isEmpty() && button->text() == answer)
+                    button->click();
+            }
+        });
+        poll.start();
+        action(e, "actClose")->trigger();
+        return question;
+    }
+
     std::unique_ptr<TfrmEdit> open(bool newPost)
     {
         auto editor = std::make_unique<TfrmEdit>(nullptr, newPost);
@@ -135,6 +162,8 @@ private slots:
     void standardFileDialogs();
 
     void draftSurvivesTitleBarClose();
+    void closeAsksBeforeDiscarding_data();
+    void closeAsksBeforeDiscarding();
     void draftSavedWhileTyping();
     void answerDraftKeepsFreshSubject();
     void answerDraftsPerThread();
@@ -680,8 +709,8 @@ void TestEditor::draftSurvivesTitleBarClose()
     QCOMPARE(again->Subject(), QStringLiteral("Späne"));
     QVERIFY(action(again.get(), "actPreview")->isEnabled());
 
-    // "Schliessen" discards the draft; the template is back.
-    action(again.get(), "actClose")->trigger();
+    // "Schliessen" discards the draft when told so; the template is back.
+    QCOMPARE(closeAnswering(again.get(), QStringLiteral("Verwerfen")), QStringLiteral("Entwurf behalten?"));
     QVERIFY(!again->isVisible());
     QVERIFY(!QFile::exists(draft(true)));
     again.reset();
@@ -691,6 +720,41 @@ void TestEditor::draftSurvivesTitleBarClose()
     // Opening and closing without a change leaves no draft.
     QVERIFY(open(true)->close());
     QVERIFY(!QFile::exists(draft(true)));
+}
+
+void TestEditor::closeAsksBeforeDiscarding_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("published");
+    QTest::addColumn<QString>("answer"); // empty: Enter, the default
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("kept by default") << "Hobel" << false << "" << true << true;
+    QTest::newRow("discarded") << "Hobel" << false << "Verwerfen" << true << false;
+    QTest::newRow("published") << "Hobel" << true << "" << false << false;
+    QTest::newRow("nothing typed") << "" << false << "" << false << false;
+}
+
+void TestEditor::closeAsksBeforeDiscarding()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, published);
+    QFETCH(QString, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, kept);
+    const TfrmEdit::PreviewOpener real =
+        TfrmEdit::setPreviewOpener([](QWidget *, qint32, const QString &, const QString &) { return true; });
+    const auto restore = qScopeGuard([&real] { TfrmEdit::setPreviewOpener(real); });
+    auto e = open(false);
+    typeText(memo(e.get()), typed);
+    if (published)
+        action(e.get(), "actPreview")->trigger();
+    QCOMPARE(closeAnswering(e.get(), answer), asked ? QStringLiteral("Entwurf behalten?") : QString());
+    QVERIFY(!e->isVisible());
+    e.reset();
+    QCOMPARE(QFile::exists(draft(false)), kept);
+    if (kept)
+        QCOMPARE(open(false)->BodyText(), typed);
 }
 
 void TestEditor::draftSavedWhileTyping()
@@ -740,7 +804,7 @@ void TestEditor::answerDraftsPerThread()
 
     auto a = answer(4711);
     QCOMPARE(a->BodyText(), QStringLiteral("Antwort A"));
-    action(a.get(), "actClose")->trigger();
+    closeAnswering(a.get(), QStringLiteral("Verwerfen"));
     QVERIFY(!QFile::exists(draftA));
     QVERIFY(QFile::exists(draftB));
 
