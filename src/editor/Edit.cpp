@@ -186,6 +186,9 @@ void TfrmEdit::setupToolBars()
         // The function keys work wherever the focus is in this window.
         command.action->setShortcutContext(Qt::WindowShortcut);
     }
+    // Bold and italic also on the keys that every editor has for them.
+    ui->actBold->setShortcuts({ui->actBold->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B)});
+    ui->actItalic->setShortcuts({ui->actItalic->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I)});
 
     const auto sizeButtons = [this](QToolBar *bar, QSize size) {
         for (QAction *action : bar->actions()) {

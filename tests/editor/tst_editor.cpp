@@ -417,6 +417,12 @@ void TestEditor::keysActOnBodyOnly()
     QTest::keyClick(memo(e.get()), Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(e->BodyText(), QStringLiteral("a\r\nb"));
     QCOMPARE(e->SelStart(), 3);
+
+    // Bold and italic also on the keys that every editor has for them.
+    e->SetBodyText(QString());
+    QTest::keyClick(memo(e.get()), Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_I, Qt::ControlModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("[b][i][/i][/b]"));
 }
 
 void TestEditor::contextMenuAndUndo()
