@@ -106,24 +106,9 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
                         .arg(postfile::kMaxBodyLength));
     });
 
-    setupToolBars();
+    setupCommands();
     setupMenus();
 
-    connect(ui->actOpen, &QAction::triggered, this, &TfrmEdit::actOpenExecute);
-    connect(ui->actSave, &QAction::triggered, this, &TfrmEdit::actSaveExecute);
-    connect(ui->actBold, &QAction::triggered, this, &TfrmEdit::actBoldExecute);
-    connect(ui->actItalic, &QAction::triggered, this, &TfrmEdit::actItalicExecute);
-    connect(ui->actRedText, &QAction::triggered, this, &TfrmEdit::actRedTextExecute);
-    connect(ui->actList, &QAction::triggered, this, &TfrmEdit::actListExecute);
-    connect(ui->actLink, &QAction::triggered, this, &TfrmEdit::actLinkExecute);
-    connect(ui->actInsertPic, &QAction::triggered, this, &TfrmEdit::actInsertPicExecute);
-    connect(ui->actPreview, &QAction::triggered, this, &TfrmEdit::actPreviewExecute);
-    connect(ui->actClose, &QAction::triggered, this, &TfrmEdit::actCloseExecute);
-    connect(ui->actHoch, &QAction::triggered, this, &TfrmEdit::actHochExecute);
-    connect(ui->actTief, &QAction::triggered, this, &TfrmEdit::actTiefExecute);
-    connect(ui->actBigText, &QAction::triggered, this, &TfrmEdit::actBigTextExecute);
-    connect(ui->actCenter, &QAction::triggered, this, &TfrmEdit::actCenterExecute);
-    connect(ui->actCode, &QAction::triggered, this, &TfrmEdit::actCodeExecute);
     connect(ui->EBetreff, &QLineEdit::textChanged, this, &TfrmEdit::EBetreffChange);
 
     if (m_NewPost) {
@@ -168,27 +153,53 @@ TfrmEdit::~TfrmEdit()
     delete ui;
 }
 
-void TfrmEdit::setupToolBars()
+void TfrmEdit::setupCommands()
 {
+    // One row per command: its icon, and either its own handler or the tag
+    // it puts around the selection (escaped: HTML written with entities),
+    // and a key beside the one of the layout.
     struct Command {
         QAction *action;
         int icon;
+        void (TfrmEdit::*run)() = nullptr;
+        const char *tag = nullptr;
+        bool escaped = false;
+        QKeySequence key = {};
     };
     const Command commands[] = {
-        {ui->actOpen, icoOpen},        {ui->actSave, icoSave},      {ui->actBold, icoBold},
-        {ui->actItalic, icoItalic},    {ui->actRedText, icoRed},    {ui->actList, icoListe},
-        {ui->actLink, icoLink},        {ui->actInsertPic, icoPicture}, {ui->actPreview, icoPreview},
-        {ui->actClose, icoDoor2},      {ui->actHoch, icoHoch},      {ui->actTief, icoTief},
-        {ui->actBigText, icoBig},      {ui->actCenter, icoCenter},  {ui->actCode, icoCode},
+        {ui->actOpen, icoOpen, &TfrmEdit::actOpenExecute},
+        {ui->actSave, icoSave, &TfrmEdit::actSaveExecute},
+        {ui->actBold, icoBold, nullptr, "b", false, QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {ui->actItalic, icoItalic, nullptr, "i", false, QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {ui->actRedText, icoRed, nullptr, "red"},
+        {ui->actList, icoListe, &TfrmEdit::actListExecute},
+        {ui->actLink, icoLink, &TfrmEdit::actLinkExecute},
+        {ui->actInsertPic, icoPicture, &TfrmEdit::actInsertPicExecute},
+        {ui->actPreview, icoPreview, &TfrmEdit::actPreviewExecute},
+        {ui->actClose, icoDoor2, &TfrmEdit::actCloseExecute},
+        {ui->actHoch, icoHoch, nullptr, "sup", true},
+        {ui->actTief, icoTief, nullptr, "sub", true},
+        {ui->actBigText, icoBig, nullptr, "big"},
+        {ui->actCenter, icoCenter, nullptr, "center"},
+        {ui->actCode, icoCode, nullptr, "code"},
     };
     for (const Command &command : commands) {
         command.action->setIcon(TarnvikIcons::icon(command.icon));
         // The function keys work wherever the focus is in this window.
         command.action->setShortcutContext(Qt::WindowShortcut);
+        if (!command.key.isEmpty())
+            command.action->setShortcuts({command.action->shortcut(), command.key});
+        if (command.run) {
+            connect(command.action, &QAction::triggered, this, command.run);
+            continue;
+        }
+        const QString word = QString::fromLatin1(command.tag);
+        const bool escaped = command.escaped;
+        connect(command.action, &QAction::triggered, this, [this, word, escaped] {
+            const QTextCursor cursor = ui->Memo->textCursor();
+            applyCursor(escaped ? markup::insertEscapedTag(cursor, word) : markup::insertTag(cursor, word));
+        });
     }
-    // Bold and italic also on the keys that every editor has for them.
-    ui->actBold->setShortcuts({ui->actBold->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B)});
-    ui->actItalic->setShortcuts({ui->actItalic->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I)});
 
     const auto sizeButtons = [this](QToolBar *bar, QSize size) {
         for (QAction *action : bar->actions()) {
@@ -378,56 +389,6 @@ postfile::Post TfrmEdit::currentPost() const
 void TfrmEdit::EBetreffChange()
 {
     ui->actPreview->setEnabled(!ui->EBetreff->text().isEmpty());
-}
-
-void TfrmEdit::insertTag(const QString &word)
-{
-    applyCursor(markup::insertTag(ui->Memo->textCursor(), word));
-}
-
-void TfrmEdit::insertEscapedTag(const QString &word)
-{
-    applyCursor(markup::insertEscapedTag(ui->Memo->textCursor(), word));
-}
-
-void TfrmEdit::actBoldExecute()
-{
-    insertTag(QStringLiteral("b"));
-}
-
-void TfrmEdit::actItalicExecute()
-{
-    insertTag(QStringLiteral("i"));
-}
-
-void TfrmEdit::actRedTextExecute()
-{
-    insertTag(QStringLiteral("red"));
-}
-
-void TfrmEdit::actBigTextExecute()
-{
-    insertTag(QStringLiteral("big"));
-}
-
-void TfrmEdit::actCenterExecute()
-{
-    insertTag(QStringLiteral("center"));
-}
-
-void TfrmEdit::actCodeExecute()
-{
-    insertTag(QStringLiteral("code"));
-}
-
-void TfrmEdit::actHochExecute()
-{
-    insertEscapedTag(QStringLiteral("sup"));
-}
-
-void TfrmEdit::actTiefExecute()
-{
-    insertEscapedTag(QStringLiteral("sub"));
 }
 
 void TfrmEdit::actListExecute()

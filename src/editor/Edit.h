@@ -78,7 +78,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void setupToolBars();
+    void setupCommands();
     void setupMenus();
     void loadStartText();
     void showDraftNote(const QString &error);
@@ -89,24 +89,14 @@ private:
 
     void actOpenExecute();
     void actSaveExecute();
-    void actBoldExecute();
-    void actItalicExecute();
-    void actRedTextExecute();
     void actListExecute();
     void actLinkExecute();
     void actInsertPicExecute();
     void actPreviewExecute();
     void actCloseExecute();
-    void actHochExecute();
-    void actTiefExecute();
-    void actBigTextExecute();
-    void actCenterExecute();
-    void actCodeExecute();
     void mnuUploadClick();
     void Verwalten1Click();
     void EBetreffChange();
-    void insertTag(const QString &word);
-    void insertEscapedTag(const QString &word);
 
     Ui::TfrmEdit *ui;
     const bool m_NewPost;
