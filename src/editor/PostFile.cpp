@@ -130,7 +130,7 @@ QString setDraftAside(const QString &fileName)
 }
 
 DraftKeeper::DraftKeeper(QString fileName, std::function<Post()> snapshot, QObject *parent)
-    : QObject(parent), m_fileName(std::move(fileName)), m_snapshot(std::move(snapshot))
+    : QObject(parent), m_fileName(std::move(fileName)), m_snapshot(std::move(snapshot)), m_kept(m_snapshot())
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(kDelayMs);
@@ -158,9 +158,10 @@ bool isEmpty(const Post &post)
 
 bool DraftKeeper::holdsText() const
 {
-    if (m_discarded || !(m_dirty || (!m_fileName.isEmpty() && QFileInfo::exists(m_fileName))))
+    if (m_discarded)
         return false;
-    return !isEmpty(m_snapshot());
+    const Post post = m_snapshot();
+    return !isEmpty(post) && (post != m_kept || (!m_fileName.isEmpty() && QFileInfo::exists(m_fileName)));
 }
 
 bool DraftKeeper::saveNow()
@@ -169,14 +170,20 @@ bool DraftKeeper::saveNow()
     if (m_discarded || !m_dirty)
         return true;
     const Post post = m_snapshot();
+    if (post == m_kept) {
+        m_dirty = false;
+        return true;
+    }
     if (isEmpty(post)) {
         // Nothing worth keeping: leave no draft that would hide the template.
         QFile::remove(m_fileName);
+        m_kept = post;
         m_dirty = false;
         return true;
     }
     QString error = QStringLiteral("Es gibt keinen beschreibbaren Ordner für Entwürfe");
     if (!m_fileName.isEmpty() && write(m_fileName, post, error)) {
+        m_kept = post;
         m_dirty = false;
         if (m_failing) {
             m_failing = false;
@@ -195,6 +202,7 @@ void DraftKeeper::clear()
 {
     m_timer.stop();
     m_dirty = false;
+    m_kept = m_snapshot();
     if (!m_fileName.isEmpty())
         QFile::remove(m_fileName);
 }

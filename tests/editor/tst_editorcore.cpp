@@ -459,9 +459,10 @@ void TestEditorCore::draftKeeper()
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("NewText.txt"));
-    postfile::Post current{{QStringLiteral("Entwurf")}, QStringLiteral("Betreff")};
+    postfile::Post current;
     postfile::DraftKeeper keeper(name, [&current] { return current; });
 
+    current = {{QStringLiteral("Entwurf")}, QStringLiteral("Betreff")};
     keeper.changed();
     QVERIFY(!QFile::exists(name));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(name), postfile::DraftKeeper::kDelayMs * 3);
@@ -488,6 +489,11 @@ void TestEditorCore::draftKeeper()
     keeper.clear();
     QVERIFY(keeper.saveNow());
     QVERIFY(!QFile::exists(name));
+    // A change signal that changed no text (underlines) writes nothing.
+    keeper.changed();
+    keeper.saveNow();
+    QVERIFY(!QFile::exists(name));
+    current.subject = QStringLiteral("y");
     keeper.changed();
     keeper.saveNow();
     QVERIFY(QFile::exists(name));
@@ -501,8 +507,9 @@ void TestEditorCore::draftKeeper()
 void TestEditorCore::draftKeeperFailure()
 {
     QTemporaryDir dir;
-    postfile::DraftKeeper keeper(dir.filePath(QStringLiteral("fehlt/NewText.txt")),
-                                 [] { return postfile::Post{{QStringLiteral("x")}, QString()}; });
+    postfile::Post current;
+    postfile::DraftKeeper keeper(dir.filePath(QStringLiteral("fehlt/NewText.txt")), [&current] { return current; });
+    current = {{QStringLiteral("x")}, QString()};
     QSignalSpy failed(&keeper, &postfile::DraftKeeper::saveFailed);
     QSignalSpy recovered(&keeper, &postfile::DraftKeeper::saveRecovered);
     keeper.changed();
