@@ -1,61 +1,28 @@
 #include "editor/Edit.h"
 
-#include "automation/PicUpload.h"
 #include "automation/Preview.h"
 #include "editor/BodyText.h"
 #include "editor/Link.h"
 #include "editor/Markup.h"
-#include "editor/PicID.h"
-#include "editor/PictureChoice.h"
 #include "editor/PostFile.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
-#include "state/Endpoints.h"
 #include "state/ErrorReport.h"
 #include "state/Icons.h"
 #include "state/TextFile.h"
 #include "ui_Edit.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QToolButton>
 
 using namespace tarnvik;
 
 namespace {
-
-const QString kTextFilter = QStringLiteral("Textdatei [*.txt] (*.txt)");
-
-QString standardFileChooser(QWidget *parent, TfrmEdit::FileDialogKind kind)
-{
-    QFileDialog dialog(parent);
-    dialog.setNameFilter(kTextFilter);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (kind == TfrmEdit::FileDialogKind::Save) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        // An existing file is replaced without asking.
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
-}
-
-TfrmEdit::FileChooser &fileChooser()
-{
-    static TfrmEdit::FileChooser chooser;
-    return chooser;
-}
 
 TfrmEdit::PreviewOpener &previewOpener()
 {
@@ -69,13 +36,6 @@ void OpenEditor(QWidget *owner, bool NewPost)
 {
     TfrmEdit editor(owner, NewPost);
     editor.exec();
-}
-
-TfrmEdit::FileChooser TfrmEdit::setFileChooser(FileChooser chooser)
-{
-    FileChooser previous = std::move(fileChooser());
-    fileChooser() = std::move(chooser);
-    return previous;
 }
 
 TfrmEdit::PreviewOpener TfrmEdit::setPreviewOpener(PreviewOpener opener)
@@ -218,20 +178,7 @@ void TfrmEdit::setupCommands()
 
 void TfrmEdit::setupMenus()
 {
-    popPicture = new QMenu(this);
-    popPicture->setObjectName(QStringLiteral("popPicture"));
-    QAction *mnuUpload = popPicture->addAction(QStringLiteral("&Hochladen"));
-    mnuUpload->setObjectName(QStringLiteral("mnuUpload"));
-    QAction *Verwalten1 = popPicture->addAction(QStringLiteral("&Verwalten"));
-    Verwalten1->setObjectName(QStringLiteral("Verwalten1"));
-    popPicture->addSeparator();
-    connect(mnuUpload, &QAction::triggered, this, &TfrmEdit::mnuUploadClick);
-    connect(Verwalten1, &QAction::triggered, this, &TfrmEdit::Verwalten1Click);
-
-    if (auto *button = qobject_cast<QToolButton *>(ui->ToolBar1->widgetForAction(ui->actInsertPic))) {
-        button->setMenu(popPicture);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
-    }
+    setupPictureMenu();
 
     // The body's own menu, in place of the text field's standard one.
     popMemo = new QMenu(this);
@@ -404,59 +351,6 @@ void TfrmEdit::actLinkExecute()
     applyCursor(markup::insertLink(ui->Memo->textCursor(), text));
 }
 
-void TfrmEdit::actInsertPicExecute()
-{
-    QString address;
-    QString sizeAttributes;
-    if (!AskPicture(this, address, sizeAttributes))
-        return;
-    InsertPictureLine(markup::pictureLine(address, sizeAttributes));
-}
-
-void TfrmEdit::InsertPictureLine(const QString &line)
-{
-    applyCursor(markup::insertPictureLine(ui->Memo->textCursor(), line));
-    setSubject(markup::subjectWithPictureMarker(ui->EBetreff->text()));
-}
-
-void TfrmEdit::RebuildPictureMenu()
-{
-    const QList<QAction *> entries = popPicture->actions();
-    for (qsizetype i = entries.size() - 1; i >= 3; --i) {
-        popPicture->removeAction(entries.at(i));
-        delete entries.at(i);
-    }
-    if (!DM)
-        return;
-    for (const QString &entry : DM->PicIDs()) {
-        QAction *action = popPicture->addAction(picture::recentPictureCaption(entry));
-        // An entry that is no whole number is shown but inserts nothing.
-        const std::optional<qint32> number = picture::wholeNumber(entry);
-        action->setEnabled(number.has_value());
-        if (number) {
-            const qint32 value = *number;
-            connect(action, &QAction::triggered, this, [this, value] { InsertRecentPicture(value); });
-        }
-    }
-}
-
-void TfrmEdit::InsertRecentPicture(qint32 number)
-{
-    InsertPictureLine(markup::recentPictureLine(pictureAddress(QString::number(number))));
-}
-
-void TfrmEdit::mnuUploadClick()
-{
-    if (OpenPictureUpload(this, true))
-        RebuildPictureMenu();
-}
-
-void TfrmEdit::Verwalten1Click()
-{
-    if (OpenPictureUpload(this, false))
-        RebuildPictureMenu();
-}
-
 void TfrmEdit::actPreviewExecute()
 {
     if (!ui->actPreview->isEnabled())
@@ -494,31 +388,4 @@ void TfrmEdit::actCloseExecute()
     }
     m_draft->discard();
     accept();
-}
-
-void TfrmEdit::actOpenExecute()
-{
-    const FileChooser &chooser = fileChooser();
-    const QString fileName = chooser ? chooser(this, FileDialogKind::Open) : standardFileChooser(this, FileDialogKind::Open);
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
-        return;
-    postfile::Post post;
-    QString error;
-    if (!postfile::read(fileName, post, error)) {
-        reportError(error);
-        return;
-    }
-    setSubject(post.subject);
-    setBody(joinLines(post.bodyLines));
-}
-
-void TfrmEdit::actSaveExecute()
-{
-    const FileChooser &chooser = fileChooser();
-    const QString fileName = chooser ? chooser(this, FileDialogKind::Save) : standardFileChooser(this, FileDialogKind::Save);
-    if (fileName.isEmpty())
-        return;
-    QString error;
-    if (!postfile::write(fileName, currentPost(), error))
-        reportError(error);
 }

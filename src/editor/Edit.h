@@ -80,6 +80,7 @@ protected:
 private:
     void setupCommands();
     void setupMenus();
+    void setupPictureMenu();
     void loadStartText();
     void showDraftNote(const QString &error);
     void applyCursor(const QTextCursor &cursor);
