@@ -4,6 +4,7 @@
 #include "editor/BodyText.h"
 #include "editor/Link.h"
 #include "editor/Markup.h"
+#include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
@@ -49,6 +50,8 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     : QDialog(owner), ui(new Ui::TfrmEdit), m_NewPost(NewPost)
 {
     tarnvik::substituteDialogFont();
+    // The body's context menu is a pop-up that no control lists.
+    tarnvik::installMenuAccessibility();
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);

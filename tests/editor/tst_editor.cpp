@@ -5,6 +5,7 @@
 #include "editor/BodyText.h"
 #include "editor/Edit.h"
 #include "editor/Markup.h"
+#include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -60,6 +61,25 @@ void typeText(QWidget *widget, const QString &text)
         else
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+// The entries of the open pop-up menus that a screen reader finds from the
+// application down.
+QStringList accessibleMenuEntries(QAccessibleInterface *node, int depth = 0)
+{
+    QStringList entries;
+    if (!node || depth > 12)
+        return entries;
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child)
+            continue;
+        if (node->role() == QAccessible::PopupMenu && child->role() == QAccessible::MenuItem)
+            entries << child->text(QAccessible::Name);
+        else if (child->role() != QAccessible::MenuItem)
+            entries << accessibleMenuEntries(child, depth + 1);
+    }
+    return entries;
 }
 
 QByteArray readAll(const QString &name)
@@ -179,6 +199,7 @@ void TestEditor::initTestCase()
     QVERIFY(QDir().mkpath(programFolder()));
     setEndpoints({QStringLiteral("forum.test"), kPictureHost, QStringLiteral("wort")});
     setErrorReporter([this](const QString &text) { m_errors << text; });
+    installMenuAccessibility(); // as the program does first thing
     TfrmEdit::setFileChooser([this](QWidget *, TfrmEdit::FileDialogKind) { return m_chosenFile; });
 }
 
@@ -436,16 +457,20 @@ void TestEditor::contextMenuAndUndo()
     QTest::keyClick(memo(e.get()), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(e->BodyText(), QStringLiteral("Der Hobel"));
 
-    // The body's menu is ours, not the text field's standard one.
+    // The body's menu is ours, not the text field's standard one, and a
+    // screen reader reaches its entries.
     bool shown = false;
+    QStringList reachable;
     QTimer::singleShot(50, this, [&] {
         shown = e->BodyPopup()->isVisible();
+        reachable = accessibleMenuEntries(QAccessible::queryAccessibleInterface(qApp));
         e->BodyPopup()->close();
     });
     QWidget *viewport = memo(e.get())->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), viewport->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(viewport, &event);
     QTRY_VERIFY(shown);
+    QVERIFY2(reachable.contains(QStringLiteral("Fett")), qPrintable(reachable.join(QLatin1Char(','))));
 }
 
 void TestEditor::previewFollowsSubject()
