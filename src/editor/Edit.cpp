@@ -2,10 +2,12 @@
 
 #include "automation/Preview.h"
 #include "editor/BodyText.h"
+#include "editor/EditSpelling.h"
 #include "editor/Link.h"
 #include "editor/Markup.h"
 #include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
+#include "editor/Speller.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
 #include "state/ErrorReport.h"
@@ -70,6 +72,10 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     });
 
     setupCommands();
+    m_spelling = new EditSpelling(ui->Memo, ui->EBetreff, ui->actSpelling,
+                                  {DM ? DM->DataFile(QString::fromLatin1(spelling::kWorkshopWordsName)) : QString(),
+                                   spelling::userWordListPath()},
+                                  this);
     setupMenus();
 
     connect(ui->EBetreff, &QLineEdit::textChanged, this, &TfrmEdit::EBetreffChange);
@@ -171,6 +177,8 @@ void TfrmEdit::setupCommands()
             if (QWidget *button = bar->widgetForAction(action)) {
                 button->setMinimumSize(size);
                 button->setAccessibleName(action->text());
+                connect(action, &QAction::changed, button,
+                        [button, action] { button->setAccessibleName(action->text()); });
                 button->installEventFilter(this);
             }
         }
@@ -190,7 +198,9 @@ void TfrmEdit::setupMenus()
     popMemo->addSeparator();
     popMemo->addActions({ui->actHoch, ui->actTief, ui->actBigText, ui->actCenter, ui->actCode});
     connect(ui->Memo, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { popMemo->popup(ui->Memo->viewport()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) {
+                m_spelling->bodyMenu(pos, popMemo)->popup(ui->Memo->viewport()->mapToGlobal(pos));
+            });
 }
 
 void TfrmEdit::loadStartText()

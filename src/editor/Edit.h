@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class EditSpelling;
 class QMenu;
 class QTextCursor;
 
@@ -63,6 +64,7 @@ public:
 
     QMenu *PicturePopup() const { return popPicture; }
     QMenu *BodyPopup() const { return popMemo; }
+    EditSpelling *Spelling() const { return m_spelling; }
 
     // Puts a picture line after the caret's line and marks the subject.
     void InsertPictureLine(const QString &line);
@@ -104,5 +106,6 @@ private:
     QString m_draftFile;
     QMenu *popPicture = nullptr;
     QMenu *popMemo = nullptr;
+    EditSpelling *m_spelling = nullptr;
     std::unique_ptr<tarnvik::postfile::DraftKeeper> m_draft;
 };

@@ -2,11 +2,16 @@
 // menus, its dialogs, files and drafts. Only the file dialogs' answers are
 // put in by the test.
 #include "common/ModalHelper.h"
+#include "common/Widgets.h"
 #include "editor/BodyText.h"
 #include "editor/Edit.h"
+#include "editor/EditSpelling.h"
 #include "editor/Markup.h"
 #include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
+#include "editor/SpellHighlighter.h"
+#include "editor/SpellSetting.h"
+#include "editor/Speller.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
@@ -143,6 +148,25 @@ class TestEditor : public QObject
         return question;
     }
 
+    // The point of the body where `word` starts.
+    static QPoint pointOf(TfrmEdit *e, const QString &word)
+    {
+        QTextCursor at(memo(e)->document());
+        at.setPosition(int(body::documentText(*memo(e)->document()).indexOf(word)) + 1);
+        return memo(e)->cursorRect(at).center();
+    }
+
+    // Waits until the dictionary has loaded (or was found missing) and the
+    // body is looked up.
+    static void waitForSpelling(TfrmEdit *e)
+    {
+        const EditSpelling *spelling = e->Spelling();
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()
+               && !(spelling->isReady() && (!spelling->hasDictionary() || spelling->highlighter()->isChecked())))
+            QTest::qWait(20);
+    }
+
     std::unique_ptr<TfrmEdit> open(bool newPost)
     {
         auto editor = std::make_unique<TfrmEdit>(nullptr, newPost);
@@ -191,15 +215,26 @@ private slots:
     void oversizedInputRefused();
     void openEditorIsModal();
 
+    void spellingMenu();
+    void spellingSwitch();
+    void withoutDictionary();
+
 };
 
 void TestEditor::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(QDir().mkpath(programFolder()));
+    // The workshop's word list lies beside the program.
+    QVERIFY(QFile::copy(QStringLiteral(TARNVIK_SOURCE_DIR "/resources/spelling/Werkstattwoerter.txt"),
+                        programFolder() + QStringLiteral("Werkstattwoerter.txt")));
     setEndpoints({QStringLiteral("forum.test"), kPictureHost, QStringLiteral("wort")});
     setErrorReporter([this](const QString &text) { m_errors << text; });
     installMenuAccessibility(); // as the program does first thing
+    // The user's word list and the spelling switch stay in the test's folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("daten"))));
+    const QString settings = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
+    spelling::setSettingsOpener([settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); });
     TfrmEdit::setFileChooser([this](QWidget *, TfrmEdit::FileDialogKind) { return m_chosenFile; });
 }
 
@@ -207,7 +242,7 @@ void TestEditor::init()
 {
     const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
     QFile::remove(file);
-    for (const QFileInfo &text : QDir(programFolder()).entryInfoList({QStringLiteral("*.txt")}, QDir::Files))
+    for (const QFileInfo &text : QDir(programFolder()).entryInfoList({QStringLiteral("*Text*.txt")}, QDir::Files))
         QFile::remove(text.filePath());
     TDMEnvironment env;
     env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
@@ -332,7 +367,7 @@ void TestEditor::layout()
     QCOMPARE(captions(top->actions()), QStringList({"Öffnen", "Speichern", "|", "Fett", "Kursiv", "Rot", "Liste",
                                                     "Link", "Bild", "|", "Vorschau", "|", "Schliessen"}));
     QCOMPARE(captions(bottom->actions()),
-             QStringList({"Hochstellen", "Tiefstellen", "Groß", "Zentriert", "Code (ASCII)"}));
+             QStringList({"Hochstellen", "Tiefstellen", "Groß", "Zentriert", "Code (ASCII)", "Rechtschreibung"}));
     QCOMPARE(captions(e->BodyPopup()->actions()), QStringList({"Fett", "Kursiv", "Rot", "Liste", "Link", "|",
                                                                "Hochstellen", "Tiefstellen", "Groß", "Zentriert",
                                                                "Code (ASCII)"}));
@@ -953,6 +988,112 @@ void TestEditor::openEditorIsModal()
     QVERIFY(watch->acted);
     QCOMPARE(caption, QStringLiteral("Antwort schreiben"));
     QVERIFY(stayedOpen);
+}
+
+void TestEditor::spellingMenu()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("Der Tishc und der Tishc.\r\n[b]Hobelbnak[/b] mit der Oberfräse"));
+    QTest::keyClicks(subject(e.get()), QStringLiteral("Hobelbnak"));
+    waitForSpelling(e.get());
+    QVERIFY(e->Spelling()->isReady());
+    if (!e->Spelling()->hasDictionary())
+        QSKIP("no German dictionary on this machine");
+    QVERIFY(e->Spelling()->highlighter()->isChecked());
+    QCOMPARE(e->Spelling()->bodyMenu(pointOf(e.get(), QStringLiteral("Oberfräse")), e->BodyPopup()), e->BodyPopup());
+    testwidgets::keepScreenshot(e.get(), QStringLiteral("editor-spelling.png"), 600);
+
+    // Right-click on a flagged word: suggestions, the two commands, then the
+    // menu's own entries; a screen reader reaches them.
+    QMenu *menu = nullptr;
+    QStringList reachable;
+    QTimer::singleShot(50, this, [&] {
+        menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        reachable = accessibleMenuEntries(QAccessible::queryAccessibleInterface(qApp));
+    });
+    QWidget *viewport = memo(e.get())->viewport();
+    const QPoint at = pointOf(e.get(), QStringLiteral("Tishc"));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &click);
+    QTRY_VERIFY(menu);
+    testwidgets::keepScreenshot(QStringLiteral("editor-spelling-menu.png"));
+    const QStringList entries = captions(menu->actions());
+    const qsizetype suggested = entries.indexOf(QStringLiteral("Zum Wörterbuch hinzufügen"));
+    QVERIFY(suggested >= 1 && suggested <= EditSpelling::kMaxSuggestions);
+    QCOMPARE(entries.first(), QStringLiteral("Tisch"));
+    QCOMPARE(entries.mid(suggested), QStringList({"Zum Wörterbuch hinzufügen", "Ignorieren", "|"})
+                                         + captions(e->BodyPopup()->actions()));
+    QVERIFY(reachable.contains(QStringLiteral("Ignorieren")));
+
+    // A suggestion replaces the word, and one undo takes it back.
+    menu->actions().first()->trigger();
+    menu->close();
+    QCOMPARE(e->BodyText(), QStringLiteral("Der Tisch und der Tishc.\r\n[b]Hobelbnak[/b] mit der Oberfräse"));
+    QTest::keyClick(memo(e.get()), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("Der Tishc und der Tishc.\r\n[b]Hobelbnak[/b] mit der Oberfräse"));
+
+    // Added to the dictionary, a word is right everywhere and kept in the
+    // user's list; ignored, only in this post.
+    const auto flagged = [&e](const QString &word) {
+        return e->Spelling()->highlighter()->flaggedWordAt(memo(e.get())->cursorForPosition(pointOf(e.get(), word)).position());
+    };
+    const auto choose = [&e](const QString &word, const QString &entry) {
+        std::unique_ptr<QMenu> menu(e->Spelling()->bodyMenu(pointOf(e.get(), word), e->BodyPopup()));
+        const QList<QAction *> actions = menu->actions();
+        const qsizetype at = captions(actions).indexOf(entry);
+        if (at >= 0 && menu.get() != e->BodyPopup())
+            actions.at(at)->trigger();
+        else
+            QFAIL("no such entry");
+    };
+    choose(QStringLiteral("Hobelbnak"), QStringLiteral("Zum Wörterbuch hinzufügen"));
+    QVERIFY(!flagged(QStringLiteral("Hobelbnak")));
+    QVERIFY(flagged(QStringLiteral("Tishc")));
+    QTRY_COMPARE(spelling::readWordList(spelling::userWordListPath()), QStringList{"Hobelbnak"});
+    choose(QStringLiteral("Tishc"), QStringLiteral("Ignorieren"));
+    QVERIFY(!flagged(QStringLiteral("Tishc")));
+    QVERIFY(!open(true)->Spelling()->highlighter()->isIgnored(QStringLiteral("Tishc")));
+}
+
+void TestEditor::spellingSwitch()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("Ein Fehlr"));
+    waitForSpelling(e.get());
+    if (!e->Spelling()->hasDictionary())
+        QSKIP("no German dictionary on this machine");
+    QAction *toggle = action(e.get(), "actSpelling");
+    QVERIFY(toggle->isChecked());
+    QVERIFY(e->Spelling()->highlighter()->flaggedWordAt(6));
+    toggle->trigger();
+    QVERIFY(!e->Spelling()->highlighter()->flaggedWordAt(6));
+    QTRY_VERIFY(!spelling::isSwitchedOn());
+    QVERIFY(!action(open(true).get(), "actSpelling")->isChecked());
+    toggle->trigger();
+    QTRY_VERIFY(spelling::isSwitchedOn());
+}
+
+void TestEditor::withoutDictionary()
+{
+    QTemporaryDir empty;
+    qputenv("DICPATH", QFile::encodeName(empty.path()));
+    spelling::forgetSpeller();
+    const auto restore = qScopeGuard([] {
+        qunsetenv("DICPATH");
+        spelling::forgetSpeller();
+    });
+    auto e = open(true);
+    waitForSpelling(e.get());
+    QVERIFY(e->Spelling()->isReady());
+    QAction *toggle = action(e.get(), "actSpelling");
+    QVERIFY(!toggle->isEnabled());
+    QCOMPARE(toggle->text(), QStringLiteral("Rechtschreibung: kein Wörterbuch gefunden"));
+    QCOMPARE(e->findChild<QToolBar *>(QStringLiteral("ToolBar2"))->widgetForAction(toggle)->accessibleName(),
+             toggle->text());
+    typeText(memo(e.get()), QStringLiteral("Ein Fehlr"));
+    QTest::keyClick(memo(e.get()), Qt::Key_F2);
+    QCOMPARE(e->BodyText(), QStringLiteral("Ein Fehlr[b][/b]"));
+    QCOMPARE(e->Spelling()->bodyMenu(pointOf(e.get(), QStringLiteral("Fehlr")), e->BodyPopup()), e->BodyPopup());
 }
 
 QTEST_MAIN(TestEditor)
