@@ -10,18 +10,15 @@
 //   layout_<n>kib_words_ms      the same line broken into words
 //   keystroke_ms                one key typed into a one-line body of the
 //                               largest length
+#include "EditorBench.h"
 #include "editor/Edit.h"
 #include "editor/PostFile.h"
-#include "state/DModul.h"
-#include "state/ErrorReport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <memory>
@@ -56,17 +53,8 @@ void writeDraft(const QString &name, const QByteArray &line, const QByteArray &s
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString program = dir.filePath(QStringLiteral("prog/"));
-    QDir().mkpath(program);
-    TDMEnvironment env;
-    const QString settings = dir.filePath(QStringLiteral("Tarnvik.conf"));
-    env.openSettings = [settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); };
-    env.programFile = program + QStringLiteral("tarnvik");
-    const QString docs = dir.path();
-    env.documentsFolder = [docs] { return docs; };
-    TDM dm(env);
-    DM = &dm;
+    EditorBenchFolder folder;
+    TDM &dm = *folder.dm;
     int refused = 0;
     tarnvik::setErrorReporter([&refused](const QString &) { ++refused; });
 
@@ -116,6 +104,5 @@ int main(int argc, char **argv)
         std::printf("keystroke_ms %.1f\n", t.nsecsElapsed() / 1e6);
     }
     QFile::remove(draft);
-    DM = nullptr;
     return 0;
 }

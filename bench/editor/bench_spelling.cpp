@@ -12,21 +12,19 @@
 //   keystroke_ms         one key typed into the largest body, with its
 //                        underlines shown (the text layout's share included)
 //   suggestions_ms       the suggestions for one misspelt word
+#include "BenchUtil.h"
+#include "EditorBench.h"
 #include "editor/Edit.h"
 #include "editor/EditSpelling.h"
 #include "editor/PostFile.h"
 #include "editor/SpellHighlighter.h"
 #include "editor/Speller.h"
-#include "state/DModul.h"
-#include "state/ErrorReport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -89,11 +87,8 @@ struct Check {
 Check check(TfrmEdit &editor, const QString &text)
 {
     spelling::SpellHighlighter *highlighter = editor.Spelling()->highlighter();
-    QElapsedTimer clock;
-    clock.start();
     editor.SetBodyText(text);
-    while (!highlighter->isChecked() && clock.elapsed() < 120'000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    waitFor([highlighter] { return highlighter->isChecked(); }, 120'000);
     return {highlighter->lastPassMs(), highlighter->longestSliceMs()};
 }
 
@@ -102,14 +97,8 @@ Check check(TfrmEdit &editor, const QString &text)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString program = dir.filePath(QStringLiteral("prog/"));
-    QDir().mkpath(program);
-    QFile::copy(QStringLiteral(TARNVIK_SOURCE_DIR "/resources/spelling/Werkstattwoerter.txt"),
-                program + QStringLiteral("Werkstattwoerter.txt"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("daten"))));
-    TDM dm(TDMEnvironment::inFolder(dir.filePath(QStringLiteral("Tarnvik.conf")), program, dir.path()));
-    DM = &dm;
+    EditorBenchFolder folder;
+    const QString &program = folder.program;
     tarnvik::setErrorReporter([](const QString &) {});
 
     QElapsedTimer clock;
@@ -128,8 +117,7 @@ int main(int argc, char **argv)
         spelling::forgetSpeller();
         TfrmEdit editor(nullptr, true);
         editor.show();
-        while (!editor.Spelling()->isReady())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        waitFor([&editor] { return editor.Spelling()->isReady(); });
         return check(editor, text);
     };
     const QStringList workshopWords = spelling::readWordList(program + QStringLiteral("Werkstattwoerter.txt"));
@@ -160,6 +148,5 @@ int main(int argc, char **argv)
     clock.restart();
     speller->suggestions(QStringLiteral("Schwalbenschwanzverbinudng"));
     std::printf("suggestions_ms %.1f\n", clock.nsecsElapsed() / 1e6);
-    DM = nullptr;
     return 0;
 }
