@@ -2,7 +2,7 @@
 # (`cpack -G DEB`, or scripts/package). The program and its posting template
 # are installed by src/; here the desktop integration and the tools.
 #   bin/tarnvik, bin/tarnvik-forumsim, bin/zbmconv
-#   share/tarnvik/Response.html
+#   share/tarnvik/Response.html, share/tarnvik/Werkstattwoerter.txt
 #   share/applications/<id>.desktop, share/metainfo/<id>.metainfo.xml
 #   share/icons/hicolor/scalable/apps/<id>.svg
 
@@ -10,6 +10,7 @@
 # unless other servers are configured, and a user tries the program with it.
 install(TARGETS tarnvik-forumsim zbmconv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+install(FILES ${PROJECT_SOURCE_DIR}/resources/spelling/Werkstattwoerter.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnvik)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/${TARNVIK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 configure_file(${PROJECT_SOURCE_DIR}/resources/desktop/${TARNVIK_APP_ID}.metainfo.xml.in

@@ -1,59 +1,31 @@
 #include "editor/Edit.h"
 
-#include "automation/PicUpload.h"
 #include "automation/Preview.h"
 #include "editor/BodyText.h"
+#include "editor/EditSpelling.h"
 #include "editor/Link.h"
 #include "editor/Markup.h"
-#include "editor/PicID.h"
-#include "editor/PictureChoice.h"
+#include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
+#include "editor/Speller.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
-#include "state/Endpoints.h"
 #include "state/ErrorReport.h"
 #include "state/Icons.h"
 #include "state/TextFile.h"
 #include "ui_Edit.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTextBlock>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolButton>
 
 using namespace tarnvik;
 
 namespace {
-
-const QString kTextFilter = QStringLiteral("Textdatei [*.txt] (*.txt)");
-
-QString standardFileChooser(QWidget *parent, TfrmEdit::FileDialogKind kind)
-{
-    QFileDialog dialog(parent);
-    dialog.setNameFilter(kTextFilter);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (kind == TfrmEdit::FileDialogKind::Save) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        // An existing file is replaced without asking.
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
-}
-
-TfrmEdit::FileChooser &fileChooser()
-{
-    static TfrmEdit::FileChooser chooser;
-    return chooser;
-}
 
 TfrmEdit::PreviewOpener &previewOpener()
 {
@@ -69,13 +41,6 @@ void OpenEditor(QWidget *owner, bool NewPost)
     editor.exec();
 }
 
-TfrmEdit::FileChooser TfrmEdit::setFileChooser(FileChooser chooser)
-{
-    FileChooser previous = std::move(fileChooser());
-    fileChooser() = std::move(chooser);
-    return previous;
-}
-
 TfrmEdit::PreviewOpener TfrmEdit::setPreviewOpener(PreviewOpener opener)
 {
     PreviewOpener previous = std::move(previewOpener());
@@ -87,6 +52,8 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     : QDialog(owner), ui(new Ui::TfrmEdit), m_NewPost(NewPost)
 {
     tarnvik::substituteDialogFont();
+    // The body's context menu is a pop-up that no control lists.
+    tarnvik::installMenuAccessibility();
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
@@ -104,24 +71,13 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
                         .arg(postfile::kMaxBodyLength));
     });
 
-    setupToolBars();
+    setupCommands();
+    m_spelling = new EditSpelling(ui->Memo, ui->EBetreff, ui->actSpelling,
+                                  {DM ? DM->DataFile(QString::fromLatin1(spelling::kWorkshopWordsName)) : QString(),
+                                   spelling::userWordListPath()},
+                                  this);
     setupMenus();
 
-    connect(ui->actOpen, &QAction::triggered, this, &TfrmEdit::actOpenExecute);
-    connect(ui->actSave, &QAction::triggered, this, &TfrmEdit::actSaveExecute);
-    connect(ui->actBold, &QAction::triggered, this, &TfrmEdit::actBoldExecute);
-    connect(ui->actItalic, &QAction::triggered, this, &TfrmEdit::actItalicExecute);
-    connect(ui->actRedText, &QAction::triggered, this, &TfrmEdit::actRedTextExecute);
-    connect(ui->actList, &QAction::triggered, this, &TfrmEdit::actListExecute);
-    connect(ui->actLink, &QAction::triggered, this, &TfrmEdit::actLinkExecute);
-    connect(ui->actInsertPic, &QAction::triggered, this, &TfrmEdit::actInsertPicExecute);
-    connect(ui->actPreview, &QAction::triggered, this, &TfrmEdit::actPreviewExecute);
-    connect(ui->actClose, &QAction::triggered, this, &TfrmEdit::actCloseExecute);
-    connect(ui->actHoch, &QAction::triggered, this, &TfrmEdit::actHochExecute);
-    connect(ui->actTief, &QAction::triggered, this, &TfrmEdit::actTiefExecute);
-    connect(ui->actBigText, &QAction::triggered, this, &TfrmEdit::actBigTextExecute);
-    connect(ui->actCenter, &QAction::triggered, this, &TfrmEdit::actCenterExecute);
-    connect(ui->actCode, &QAction::triggered, this, &TfrmEdit::actCodeExecute);
     connect(ui->EBetreff, &QLineEdit::textChanged, this, &TfrmEdit::EBetreffChange);
 
     if (m_NewPost) {
@@ -150,7 +106,9 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     RebuildPictureMenu();
 
     // Only what the user does from here on counts as a change of the draft.
-    m_draft = std::make_unique<postfile::DraftKeeper>(m_draftFile, [this] { return currentPost(); });
+    m_draft = std::make_unique<postfile::DraftKeeper>(m_draftFile, [this] {
+        return postfile::draftPost(body::documentText(*ui->Memo->document()), ui->EBetreff->text());
+    });
     connect(m_draft.get(), &postfile::DraftKeeper::saveFailed, this, &TfrmEdit::showDraftNote);
     connect(m_draft.get(), &postfile::DraftKeeper::saveRecovered, ui->lblDraftNote, &QWidget::hide);
     connect(ui->Memo->document(), &QTextDocument::contentsChanged, m_draft.get(), &postfile::DraftKeeper::changed);
@@ -164,23 +122,52 @@ TfrmEdit::~TfrmEdit()
     delete ui;
 }
 
-void TfrmEdit::setupToolBars()
+void TfrmEdit::setupCommands()
 {
+    // One row per command: its icon, and either its own handler or the tag
+    // it puts around the selection (escaped: HTML written with entities),
+    // and a key beside the one of the layout.
     struct Command {
         QAction *action;
         int icon;
+        void (TfrmEdit::*run)() = nullptr;
+        const char *tag = nullptr;
+        bool escaped = false;
+        QKeySequence key = {};
     };
     const Command commands[] = {
-        {ui->actOpen, icoOpen},        {ui->actSave, icoSave},      {ui->actBold, icoBold},
-        {ui->actItalic, icoItalic},    {ui->actRedText, icoRed},    {ui->actList, icoListe},
-        {ui->actLink, icoLink},        {ui->actInsertPic, icoPicture}, {ui->actPreview, icoPreview},
-        {ui->actClose, icoDoor2},      {ui->actHoch, icoHoch},      {ui->actTief, icoTief},
-        {ui->actBigText, icoBig},      {ui->actCenter, icoCenter},  {ui->actCode, icoCode},
+        {ui->actOpen, icoOpen, &TfrmEdit::actOpenExecute},
+        {ui->actSave, icoSave, &TfrmEdit::actSaveExecute},
+        {ui->actBold, icoBold, nullptr, "b", false, QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {ui->actItalic, icoItalic, nullptr, "i", false, QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {ui->actRedText, icoRed, nullptr, "red"},
+        {ui->actList, icoListe, &TfrmEdit::actListExecute},
+        {ui->actLink, icoLink, &TfrmEdit::actLinkExecute},
+        {ui->actInsertPic, icoPicture, &TfrmEdit::actInsertPicExecute},
+        {ui->actPreview, icoPreview, &TfrmEdit::actPreviewExecute},
+        {ui->actClose, icoDoor2, &TfrmEdit::actCloseExecute},
+        {ui->actHoch, icoHoch, nullptr, "sup", true},
+        {ui->actTief, icoTief, nullptr, "sub", true},
+        {ui->actBigText, icoBig, nullptr, "big"},
+        {ui->actCenter, icoCenter, nullptr, "center"},
+        {ui->actCode, icoCode, nullptr, "code"},
     };
     for (const Command &command : commands) {
         command.action->setIcon(TarnvikIcons::icon(command.icon));
         // The function keys work wherever the focus is in this window.
         command.action->setShortcutContext(Qt::WindowShortcut);
+        if (!command.key.isEmpty())
+            command.action->setShortcuts({command.action->shortcut(), command.key});
+        if (command.run) {
+            connect(command.action, &QAction::triggered, this, command.run);
+            continue;
+        }
+        const QString word = QString::fromLatin1(command.tag);
+        const bool escaped = command.escaped;
+        connect(command.action, &QAction::triggered, this, [this, word, escaped] {
+            const QTextCursor cursor = ui->Memo->textCursor();
+            applyCursor(escaped ? markup::insertEscapedTag(cursor, word) : markup::insertTag(cursor, word));
+        });
     }
 
     const auto sizeButtons = [this](QToolBar *bar, QSize size) {
@@ -190,6 +177,8 @@ void TfrmEdit::setupToolBars()
             if (QWidget *button = bar->widgetForAction(action)) {
                 button->setMinimumSize(size);
                 button->setAccessibleName(action->text());
+                connect(action, &QAction::changed, button,
+                        [button, action] { button->setAccessibleName(action->text()); });
                 button->installEventFilter(this);
             }
         }
@@ -200,20 +189,7 @@ void TfrmEdit::setupToolBars()
 
 void TfrmEdit::setupMenus()
 {
-    popPicture = new QMenu(this);
-    popPicture->setObjectName(QStringLiteral("popPicture"));
-    QAction *mnuUpload = popPicture->addAction(QStringLiteral("&Hochladen"));
-    mnuUpload->setObjectName(QStringLiteral("mnuUpload"));
-    QAction *Verwalten1 = popPicture->addAction(QStringLiteral("&Verwalten"));
-    Verwalten1->setObjectName(QStringLiteral("Verwalten1"));
-    popPicture->addSeparator();
-    connect(mnuUpload, &QAction::triggered, this, &TfrmEdit::mnuUploadClick);
-    connect(Verwalten1, &QAction::triggered, this, &TfrmEdit::Verwalten1Click);
-
-    if (auto *button = qobject_cast<QToolButton *>(ui->ToolBar1->widgetForAction(ui->actInsertPic))) {
-        button->setMenu(popPicture);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
-    }
+    setupPictureMenu();
 
     // The body's own menu, in place of the text field's standard one.
     popMemo = new QMenu(this);
@@ -222,7 +198,9 @@ void TfrmEdit::setupMenus()
     popMemo->addSeparator();
     popMemo->addActions({ui->actHoch, ui->actTief, ui->actBigText, ui->actCenter, ui->actCode});
     connect(ui->Memo, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { popMemo->popup(ui->Memo->viewport()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) {
+                m_spelling->bodyMenu(pos, popMemo)->popup(ui->Memo->viewport()->mapToGlobal(pos));
+            });
 }
 
 void TfrmEdit::loadStartText()
@@ -235,7 +213,7 @@ void TfrmEdit::loadStartText()
             // An answer keeps its fresh subject when the draft has none.
             if (m_NewPost || !post.subject.isEmpty())
                 setSubject(post.subject);
-            setBodyFromLines(post.bodyLines);
+            setBody(postfile::draftBody(post));
         } else if (QFileInfo(draft).size() > 0) {
             // A draft the editor cannot take (too large, no text) is named
             // and set aside, so that typing on cannot write over it; the
@@ -353,12 +331,12 @@ void TfrmEdit::setSubject(const QString &subject)
         ui->EBetreff->setText(subject);
 }
 
-void TfrmEdit::setBodyFromLines(const QStringList &lines)
+void TfrmEdit::setBody(const QString &lfText)
 {
     // Through the cursor, so that the user can take it back with undo.
     QTextCursor cursor(ui->Memo->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(joinLines(lines));
+    cursor.insertText(lfText);
     cursor.movePosition(QTextCursor::Start);
     applyCursor(cursor);
 }
@@ -373,56 +351,6 @@ void TfrmEdit::EBetreffChange()
     ui->actPreview->setEnabled(!ui->EBetreff->text().isEmpty());
 }
 
-void TfrmEdit::insertTag(const QString &word)
-{
-    applyCursor(markup::insertTag(ui->Memo->textCursor(), word));
-}
-
-void TfrmEdit::insertEscapedTag(const QString &word)
-{
-    applyCursor(markup::insertEscapedTag(ui->Memo->textCursor(), word));
-}
-
-void TfrmEdit::actBoldExecute()
-{
-    insertTag(QStringLiteral("b"));
-}
-
-void TfrmEdit::actItalicExecute()
-{
-    insertTag(QStringLiteral("i"));
-}
-
-void TfrmEdit::actRedTextExecute()
-{
-    insertTag(QStringLiteral("red"));
-}
-
-void TfrmEdit::actBigTextExecute()
-{
-    insertTag(QStringLiteral("big"));
-}
-
-void TfrmEdit::actCenterExecute()
-{
-    insertTag(QStringLiteral("center"));
-}
-
-void TfrmEdit::actCodeExecute()
-{
-    insertTag(QStringLiteral("code"));
-}
-
-void TfrmEdit::actHochExecute()
-{
-    insertEscapedTag(QStringLiteral("sup"));
-}
-
-void TfrmEdit::actTiefExecute()
-{
-    insertEscapedTag(QStringLiteral("sub"));
-}
-
 void TfrmEdit::actListExecute()
 {
     applyCursor(markup::insertList(ui->Memo->textCursor()));
@@ -434,59 +362,6 @@ void TfrmEdit::actLinkExecute()
     if (!AskLink(this, text))
         return;
     applyCursor(markup::insertLink(ui->Memo->textCursor(), text));
-}
-
-void TfrmEdit::actInsertPicExecute()
-{
-    QString address;
-    QString sizeAttributes;
-    if (!AskPicture(this, address, sizeAttributes))
-        return;
-    InsertPictureLine(markup::pictureLine(address, sizeAttributes));
-}
-
-void TfrmEdit::InsertPictureLine(const QString &line)
-{
-    applyCursor(markup::insertPictureLine(ui->Memo->textCursor(), line));
-    setSubject(markup::subjectWithPictureMarker(ui->EBetreff->text()));
-}
-
-void TfrmEdit::RebuildPictureMenu()
-{
-    const QList<QAction *> entries = popPicture->actions();
-    for (qsizetype i = entries.size() - 1; i >= 3; --i) {
-        popPicture->removeAction(entries.at(i));
-        delete entries.at(i);
-    }
-    if (!DM)
-        return;
-    for (const QString &entry : DM->PicIDs()) {
-        QAction *action = popPicture->addAction(picture::recentPictureCaption(entry));
-        // An entry that is no whole number is shown but inserts nothing.
-        const std::optional<qint32> number = picture::wholeNumber(entry);
-        action->setEnabled(number.has_value());
-        if (number) {
-            const qint32 value = *number;
-            connect(action, &QAction::triggered, this, [this, value] { InsertRecentPicture(value); });
-        }
-    }
-}
-
-void TfrmEdit::InsertRecentPicture(qint32 number)
-{
-    InsertPictureLine(markup::recentPictureLine(pictureAddress(QString::number(number))));
-}
-
-void TfrmEdit::mnuUploadClick()
-{
-    if (OpenPictureUpload(this, true))
-        RebuildPictureMenu();
-}
-
-void TfrmEdit::Verwalten1Click()
-{
-    if (OpenPictureUpload(this, false))
-        RebuildPictureMenu();
 }
 
 void TfrmEdit::actPreviewExecute()
@@ -505,33 +380,25 @@ void TfrmEdit::actPreviewExecute()
 
 void TfrmEdit::actCloseExecute()
 {
+    // Text that was not sent is kept unless the user says otherwise: a
+    // close button is easily taken for "done".
+    if (m_draft->holdsText()) {
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Tarnvik"), QStringLiteral("Entwurf behalten?"),
+                             QMessageBox::NoButton, this);
+        question.setInformativeText(QStringLiteral("Ein behaltener Entwurf erscheint beim nächsten Öffnen wieder."));
+        QPushButton *keep = question.addButton(QStringLiteral("Behalten"), QMessageBox::AcceptRole);
+        question.addButton(QStringLiteral("Verwerfen"), QMessageBox::DestructiveRole);
+        question.setDefaultButton(keep);
+        question.setEscapeButton(keep);
+        question.exec();
+        if (question.clickedButton() == keep) {
+            // A draft that cannot be written keeps the window open, with
+            // its note, rather than lose the text.
+            if (m_draft->saveNow())
+                accept();
+            return;
+        }
+    }
     m_draft->discard();
     accept();
-}
-
-void TfrmEdit::actOpenExecute()
-{
-    const FileChooser &chooser = fileChooser();
-    const QString fileName = chooser ? chooser(this, FileDialogKind::Open) : standardFileChooser(this, FileDialogKind::Open);
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
-        return;
-    postfile::Post post;
-    QString error;
-    if (!postfile::read(fileName, post, error)) {
-        reportError(error);
-        return;
-    }
-    setSubject(post.subject);
-    setBodyFromLines(post.bodyLines);
-}
-
-void TfrmEdit::actSaveExecute()
-{
-    const FileChooser &chooser = fileChooser();
-    const QString fileName = chooser ? chooser(this, FileDialogKind::Save) : standardFileChooser(this, FileDialogKind::Save);
-    if (fileName.isEmpty())
-        return;
-    QString error;
-    if (!postfile::write(fileName, currentPost(), error))
-        reportError(error);
 }

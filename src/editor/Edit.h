@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class EditSpelling;
 class QMenu;
 class QTextCursor;
 
@@ -23,8 +24,9 @@ void OpenEditor(QWidget *owner, bool NewPost);
 // The post editor: a subject, a plain-text body, and commands that put the
 // forum's markup into the body. Its text is kept in a draft file in the work
 // folder while it is open, so closing the window loses nothing; a new post
-// has one draft, an answer one per thread. "Schliessen" discards the draft,
-// and so does a post published from the preview.
+// has one draft, an answer one per thread. "Schliessen" discards the draft
+// after asking whether to keep text that was not sent; a post published
+// from the preview discards it without a question.
 class TfrmEdit : public QDialog
 {
     Q_OBJECT
@@ -62,6 +64,7 @@ public:
 
     QMenu *PicturePopup() const { return popPicture; }
     QMenu *BodyPopup() const { return popMemo; }
+    EditSpelling *Spelling() const { return m_spelling; }
 
     // Puts a picture line after the caret's line and marks the subject.
     void InsertPictureLine(const QString &line);
@@ -77,40 +80,32 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void setupToolBars();
+    void setupCommands();
     void setupMenus();
+    void setupPictureMenu();
     void loadStartText();
     void showDraftNote(const QString &error);
     void applyCursor(const QTextCursor &cursor);
     void setSubject(const QString &subject);
-    void setBodyFromLines(const QStringList &lines);
+    void setBody(const QString &lfText);
     tarnvik::postfile::Post currentPost() const;
 
     void actOpenExecute();
     void actSaveExecute();
-    void actBoldExecute();
-    void actItalicExecute();
-    void actRedTextExecute();
     void actListExecute();
     void actLinkExecute();
     void actInsertPicExecute();
     void actPreviewExecute();
     void actCloseExecute();
-    void actHochExecute();
-    void actTiefExecute();
-    void actBigTextExecute();
-    void actCenterExecute();
-    void actCodeExecute();
     void mnuUploadClick();
     void Verwalten1Click();
     void EBetreffChange();
-    void insertTag(const QString &word);
-    void insertEscapedTag(const QString &word);
 
     Ui::TfrmEdit *ui;
     const bool m_NewPost;
     QString m_draftFile;
     QMenu *popPicture = nullptr;
     QMenu *popMemo = nullptr;
+    EditSpelling *m_spelling = nullptr;
     std::unique_ptr<tarnvik::postfile::DraftKeeper> m_draft;
 };

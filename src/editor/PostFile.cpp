@@ -45,6 +45,16 @@ bool decode(const QString &text, Post &post)
     return true;
 }
 
+Post draftPost(const QString &lfBody, const QString &subject)
+{
+    return {lfBody.split(QLatin1Char('\n')), subject};
+}
+
+QString draftBody(const Post &draft)
+{
+    return draft.bodyLines.join(QLatin1Char('\n'));
+}
+
 bool withinBounds(const Post &post)
 {
     // The body as the editor held it: line breaks between the lines.
@@ -120,7 +130,7 @@ QString setDraftAside(const QString &fileName)
 }
 
 DraftKeeper::DraftKeeper(QString fileName, std::function<Post()> snapshot, QObject *parent)
-    : QObject(parent), m_fileName(std::move(fileName)), m_snapshot(std::move(snapshot))
+    : QObject(parent), m_fileName(std::move(fileName)), m_snapshot(std::move(snapshot)), m_kept(m_snapshot())
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(kDelayMs);
@@ -138,23 +148,42 @@ void DraftKeeper::changed()
         m_timer.start();
 }
 
+namespace {
+bool isEmpty(const Post &post)
+{
+    return post.subject.isEmpty()
+           && std::all_of(post.bodyLines.cbegin(), post.bodyLines.cend(), [](const QString &l) { return l.isEmpty(); });
+}
+} // namespace
+
+bool DraftKeeper::holdsText() const
+{
+    if (m_discarded)
+        return false;
+    const Post post = m_snapshot();
+    return !isEmpty(post) && (post != m_kept || (!m_fileName.isEmpty() && QFileInfo::exists(m_fileName)));
+}
+
 bool DraftKeeper::saveNow()
 {
     m_timer.stop();
     if (m_discarded || !m_dirty)
         return true;
     const Post post = m_snapshot();
-    bool empty = post.subject.isEmpty();
-    for (const QString &line : post.bodyLines)
-        empty = empty && line.isEmpty();
-    if (empty) {
+    if (post == m_kept) {
+        m_dirty = false;
+        return true;
+    }
+    if (isEmpty(post)) {
         // Nothing worth keeping: leave no draft that would hide the template.
         QFile::remove(m_fileName);
+        m_kept = post;
         m_dirty = false;
         return true;
     }
     QString error = QStringLiteral("Es gibt keinen beschreibbaren Ordner für Entwürfe");
     if (!m_fileName.isEmpty() && write(m_fileName, post, error)) {
+        m_kept = post;
         m_dirty = false;
         if (m_failing) {
             m_failing = false;
@@ -173,6 +202,7 @@ void DraftKeeper::clear()
 {
     m_timer.stop();
     m_dirty = false;
+    m_kept = m_snapshot();
     if (!m_fileName.isEmpty())
         QFile::remove(m_fileName);
 }

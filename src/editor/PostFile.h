@@ -26,6 +26,8 @@ constexpr qint64 kMaxFileSize = 256 * 1024;
 struct Post {
     QStringList bodyLines;
     QString subject;
+
+    friend bool operator==(const Post &, const Post &) = default;
 };
 
 // False when the text holds control characters that no text file has (NUL
@@ -37,6 +39,12 @@ bool isPlainText(const QString &text);
 QByteArray encode(const Post &post);
 // The post a file's text holds; false when it has no line at all.
 bool decode(const QString &text, Post &post);
+// A draft keeps the body exactly as typed: its lines are the texts between
+// the line breaks, so a break at the very end stays as a last empty line
+// (a post file's lines each end in a break, which would add one).
+Post draftPost(const QString &lfBody, const QString &subject);
+// The body (LF text) a draft holds.
+QString draftBody(const Post &draft);
 // Whether a post is within kMaxBodyLength and kMaxSubjectLength.
 bool withinBounds(const Post &post);
 
@@ -63,9 +71,11 @@ QString setDraftAside(const QString &fileName);
 
 // Keeps an editor's text in a draft file: a few seconds after the first
 // unsaved change, and whenever saveNow() is called, so that a crash or a
-// closed window loses at most the last seconds of typing. An empty post
-// leaves no draft behind. An empty file name means there is no folder to
-// keep drafts in: every save then fails.
+// closed window loses at most the last seconds of typing. Only a post that
+// differs from the one the editor started with (or last wrote) is written,
+// so a change signal that changed no text (underlines) writes nothing. An
+// empty post leaves no draft behind. An empty file name means there is no
+// folder to keep drafts in: every save then fails.
 class DraftKeeper : public QObject
 {
     Q_OBJECT
@@ -77,12 +87,17 @@ public:
     const QString &fileName() const { return m_fileName; }
     bool isPending() const { return m_dirty; }
 
+    // Whether closing without a draft would lose text: the post is not
+    // empty, and it differs from the one the editor started with (or the
+    // last cleared) or came from a draft.
+    bool holdsText() const;
+
     // Marks the text as changed; it is written once the delay has passed.
     void changed();
     // Writes a pending change now. False when writing failed.
     bool saveNow();
-    // Deletes the draft (a missing file is no error); a later change makes
-    // a new one.
+    // Deletes the draft (a missing file is no error); the post as it is
+    // counts as kept, and a later change makes a new draft.
     void clear();
     // Deletes the draft and writes no more.
     void discard();
@@ -97,6 +112,8 @@ signals:
 private:
     QString m_fileName;
     std::function<Post()> m_snapshot;
+    // What the draft file holds, or the post the editor started with.
+    Post m_kept;
     QTimer m_timer;
     bool m_dirty = false;
     bool m_discarded = false;

@@ -1,5 +1,6 @@
 #include "browser/EngineSetup.h"
 #include "browser/WebEngineHost.h"
+#include "editor/MenuAccessibility.h"
 #include "main/Dialogs.h"
 #include "main/Main.h"
 #include "export/WordConnection.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     tarnvik::engine::setUpGerman(app);
     tarnvik::registerZbmFormat();
     tarnvik::installStandardErrorReport();
+    tarnvik::installMenuAccessibility();
 
     int result = 0;
     {

@@ -2,10 +2,16 @@
 // menus, its dialogs, files and drafts. Only the file dialogs' answers are
 // put in by the test.
 #include "common/ModalHelper.h"
+#include "common/Widgets.h"
 #include "editor/BodyText.h"
 #include "editor/Edit.h"
+#include "editor/EditSpelling.h"
 #include "editor/Markup.h"
+#include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
+#include "editor/SpellHighlighter.h"
+#include "editor/SpellSetting.h"
+#include "editor/Speller.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
@@ -18,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -61,6 +68,25 @@ void typeText(QWidget *widget, const QString &text)
     }
 }
 
+// The entries of the open pop-up menus that a screen reader finds from the
+// application down.
+QStringList accessibleMenuEntries(QAccessibleInterface *node, int depth = 0)
+{
+    QStringList entries;
+    if (!node || depth > 12)
+        return entries;
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child)
+            continue;
+        if (node->role() == QAccessible::PopupMenu && child->role() == QAccessible::MenuItem)
+            entries << child->text(QAccessible::Name);
+        else if (child->role() != QAccessible::MenuItem)
+            entries << accessibleMenuEntries(child, depth + 1);
+    }
+    return entries;
+}
+
 QByteArray readAll(const QString &name)
 {
     QFile file(name);
@@ -95,6 +121,51 @@ class TestEditor : public QObject
     static QPlainTextEdit *memo(TfrmEdit *e) { return e->findChild<QPlainTextEdit *>(QStringLiteral("Memo")); }
     static QLineEdit *subject(TfrmEdit *e) { return e->findChild<QLineEdit *>(QStringLiteral("EBetreff")); }
     static QAction *action(TfrmEdit *e, const char *name) { return e->findChild<QAction *>(QLatin1String(name)); }
+
+    // Runs "Schliessen" and answers the question it asks (by the button of
+    // that caption, or by Enter for the default); returns the question's
+    // text, or empty when none came.
+    QString closeAnswering(TfrmEdit *e, const QString &answer)
+    {
+        QString question;
+        QTimer poll; // gone when "Schliessen" has run, question or not
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll.stop();
+            question = box->text();
+            if (answer.isEmpty())
+                QTest::keyClick(box, Qt::Key_Return);
+            for (QAbstractButton *button : box->buttons()) {
+                if (!answer.isEmpty() && button->text() == answer)
+                    button->click();
+            }
+        });
+        poll.start();
+        action(e, "actClose")->trigger();
+        return question;
+    }
+
+    // The point of the body where `word` starts.
+    static QPoint pointOf(TfrmEdit *e, const QString &word)
+    {
+        QTextCursor at(memo(e)->document());
+        at.setPosition(int(body::documentText(*memo(e)->document()).indexOf(word)) + 1);
+        return memo(e)->cursorRect(at).center();
+    }
+
+    // Waits until the dictionary has loaded (or was found missing) and the
+    // body is looked up.
+    static void waitForSpelling(TfrmEdit *e)
+    {
+        const EditSpelling *spelling = e->Spelling();
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()
+               && !(spelling->isReady() && (!spelling->hasDictionary() || spelling->highlighter()->isChecked())))
+            QTest::qWait(20);
+    }
 
     std::unique_ptr<TfrmEdit> open(bool newPost)
     {
@@ -135,6 +206,8 @@ private slots:
     void standardFileDialogs();
 
     void draftSurvivesTitleBarClose();
+    void closeAsksBeforeDiscarding_data();
+    void closeAsksBeforeDiscarding();
     void draftSavedWhileTyping();
     void answerDraftKeepsFreshSubject();
     void answerDraftsPerThread();
@@ -142,14 +215,26 @@ private slots:
     void oversizedInputRefused();
     void openEditorIsModal();
 
+    void spellingMenu();
+    void spellingSwitch();
+    void withoutDictionary();
+
 };
 
 void TestEditor::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(QDir().mkpath(programFolder()));
+    // The workshop's word list lies beside the program.
+    QVERIFY(QFile::copy(QStringLiteral(TARNVIK_SOURCE_DIR "/resources/spelling/Werkstattwoerter.txt"),
+                        programFolder() + QStringLiteral("Werkstattwoerter.txt")));
     setEndpoints({QStringLiteral("forum.test"), kPictureHost, QStringLiteral("wort")});
     setErrorReporter([this](const QString &text) { m_errors << text; });
+    installMenuAccessibility(); // as the program does first thing
+    // The user's word list and the spelling switch stay in the test's folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("daten"))));
+    const QString settings = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
+    spelling::setSettingsOpener([settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); });
     TfrmEdit::setFileChooser([this](QWidget *, TfrmEdit::FileDialogKind) { return m_chosenFile; });
 }
 
@@ -157,7 +242,7 @@ void TestEditor::init()
 {
     const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
     QFile::remove(file);
-    for (const QFileInfo &text : QDir(programFolder()).entryInfoList({QStringLiteral("*.txt")}, QDir::Files))
+    for (const QFileInfo &text : QDir(programFolder()).entryInfoList({QStringLiteral("*Text*.txt")}, QDir::Files))
         QFile::remove(text.filePath());
     TDMEnvironment env;
     env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
@@ -282,7 +367,7 @@ void TestEditor::layout()
     QCOMPARE(captions(top->actions()), QStringList({"Öffnen", "Speichern", "|", "Fett", "Kursiv", "Rot", "Liste",
                                                     "Link", "Bild", "|", "Vorschau", "|", "Schliessen"}));
     QCOMPARE(captions(bottom->actions()),
-             QStringList({"Hochstellen", "Tiefstellen", "Groß", "Zentriert", "Code (ASCII)"}));
+             QStringList({"Hochstellen", "Tiefstellen", "Groß", "Zentriert", "Code (ASCII)", "Rechtschreibung"}));
     QCOMPARE(captions(e->BodyPopup()->actions()), QStringList({"Fett", "Kursiv", "Rot", "Liste", "Link", "|",
                                                                "Hochstellen", "Tiefstellen", "Groß", "Zentriert",
                                                                "Code (ASCII)"}));
@@ -388,6 +473,12 @@ void TestEditor::keysActOnBodyOnly()
     QTest::keyClick(memo(e.get()), Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(e->BodyText(), QStringLiteral("a\r\nb"));
     QCOMPARE(e->SelStart(), 3);
+
+    // Bold and italic also on the keys that every editor has for them.
+    e->SetBodyText(QString());
+    QTest::keyClick(memo(e.get()), Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_I, Qt::ControlModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("[b][i][/i][/b]"));
 }
 
 void TestEditor::contextMenuAndUndo()
@@ -401,16 +492,20 @@ void TestEditor::contextMenuAndUndo()
     QTest::keyClick(memo(e.get()), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(e->BodyText(), QStringLiteral("Der Hobel"));
 
-    // The body's menu is ours, not the text field's standard one.
+    // The body's menu is ours, not the text field's standard one, and a
+    // screen reader reaches its entries.
     bool shown = false;
+    QStringList reachable;
     QTimer::singleShot(50, this, [&] {
         shown = e->BodyPopup()->isVisible();
+        reachable = accessibleMenuEntries(QAccessible::queryAccessibleInterface(qApp));
         e->BodyPopup()->close();
     });
     QWidget *viewport = memo(e.get())->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), viewport->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(viewport, &event);
     QTRY_VERIFY(shown);
+    QVERIFY2(reachable.contains(QStringLiteral("Fett")), qPrintable(reachable.join(QLatin1Char(','))));
 }
 
 void TestEditor::previewFollowsSubject()
@@ -676,12 +771,12 @@ void TestEditor::draftSurvivesTitleBarClose()
     QVERIFY(!QFile::exists(draft(false)));
 
     auto again = open(true);
-    QCOMPARE(again->BodyText(), QStringLiteral("Hallo,\r\n\r\nÖlenGruß\r\n"));
+    QCOMPARE(again->BodyText(), QStringLiteral("Hallo,\r\n\r\nÖlenGruß"));
     QCOMPARE(again->Subject(), QStringLiteral("Späne"));
     QVERIFY(action(again.get(), "actPreview")->isEnabled());
 
-    // "Schliessen" discards the draft; the template is back.
-    action(again.get(), "actClose")->trigger();
+    // "Schliessen" discards the draft when told so; the template is back.
+    QCOMPARE(closeAnswering(again.get(), QStringLiteral("Verwerfen")), QStringLiteral("Entwurf behalten?"));
     QVERIFY(!again->isVisible());
     QVERIFY(!QFile::exists(draft(true)));
     again.reset();
@@ -691,6 +786,41 @@ void TestEditor::draftSurvivesTitleBarClose()
     // Opening and closing without a change leaves no draft.
     QVERIFY(open(true)->close());
     QVERIFY(!QFile::exists(draft(true)));
+}
+
+void TestEditor::closeAsksBeforeDiscarding_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("published");
+    QTest::addColumn<QString>("answer"); // empty: Enter, the default
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("kept by default") << "Hobel" << false << "" << true << true;
+    QTest::newRow("discarded") << "Hobel" << false << "Verwerfen" << true << false;
+    QTest::newRow("published") << "Hobel" << true << "" << false << false;
+    QTest::newRow("nothing typed") << "" << false << "" << false << false;
+}
+
+void TestEditor::closeAsksBeforeDiscarding()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, published);
+    QFETCH(QString, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, kept);
+    const TfrmEdit::PreviewOpener real =
+        TfrmEdit::setPreviewOpener([](QWidget *, qint32, const QString &, const QString &) { return true; });
+    const auto restore = qScopeGuard([&real] { TfrmEdit::setPreviewOpener(real); });
+    auto e = open(false);
+    typeText(memo(e.get()), typed);
+    if (published)
+        action(e.get(), "actPreview")->trigger();
+    QCOMPARE(closeAnswering(e.get(), answer), asked ? QStringLiteral("Entwurf behalten?") : QString());
+    QVERIFY(!e->isVisible());
+    e.reset();
+    QCOMPARE(QFile::exists(draft(false)), kept);
+    if (kept)
+        QCOMPARE(open(false)->BodyText(), typed);
 }
 
 void TestEditor::draftSavedWhileTyping()
@@ -708,7 +838,7 @@ void TestEditor::answerDraftKeepsFreshSubject()
     DM->PageTitle = QStringLiteral("Hobelbank");
     writeFile(draft(false), QByteArray("Antwort\r\n\r\n"));
     auto e = open(false);
-    QCOMPARE(e->BodyText(), QStringLiteral("Antwort\r\n"));
+    QCOMPARE(e->BodyText(), QStringLiteral("Antwort"));
     QCOMPARE(e->Subject(), QStringLiteral("Re: Hobelbank"));
 
     writeFile(draft(false), QByteArray("Antwort\r\nRe: Alt\r\n"));
@@ -739,8 +869,8 @@ void TestEditor::answerDraftsPerThread()
     QCOMPARE(readAll(draftB), QByteArray("Antwort B\r\nRe: Faden 4712\r\n"));
 
     auto a = answer(4711);
-    QCOMPARE(a->BodyText(), QStringLiteral("Antwort A\r\n"));
-    action(a.get(), "actClose")->trigger();
+    QCOMPARE(a->BodyText(), QStringLiteral("Antwort A"));
+    closeAnswering(a.get(), QStringLiteral("Verwerfen"));
     QVERIFY(!QFile::exists(draftA));
     QVERIFY(QFile::exists(draftB));
 
@@ -760,7 +890,7 @@ void TestEditor::answerDraftsPerThread()
     TfrmEdit::setPreviewOpener(real);
     QCOMPARE(previewThread, 4712);
     QVERIFY(!QFile::exists(draftB));
-    QCOMPARE(b->BodyText(), QStringLiteral("Antwort B\r\n"));
+    QCOMPARE(b->BodyText(), QStringLiteral("Antwort B"));
     typeText(memo(b.get()), QStringLiteral("PS"));
     b.reset();
     QCOMPARE(readAll(draftB), QByteArray("PSAntwort B\r\nRe: Faden 4712\r\n"));
@@ -809,7 +939,7 @@ void TestEditor::unwritableDraftIsANote()
 void TestEditor::oversizedInputRefused()
 {
     const QString huge(postfile::kMaxBodyLength + 1, QLatin1Char('a'));
-    // An oversized draft (say from an older version) is named, and the
+    // An oversized draft (written by hand, say) is named, and the
     // editor opens empty; so does one whose template is too long.
     writeFile(draft(true), huge.toLatin1() + "\r\nBetreff\r\n");
     DM->SetTemplate(QStringLiteral("Hallo,"));
@@ -858,6 +988,112 @@ void TestEditor::openEditorIsModal()
     QVERIFY(watch->acted);
     QCOMPARE(caption, QStringLiteral("Antwort schreiben"));
     QVERIFY(stayedOpen);
+}
+
+void TestEditor::spellingMenu()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("Der Tishc und der Tishc.\r\n[b]Hobelbnak[/b] mit der Oberfräse"));
+    QTest::keyClicks(subject(e.get()), QStringLiteral("Hobelbnak"));
+    waitForSpelling(e.get());
+    QVERIFY(e->Spelling()->isReady());
+    if (!e->Spelling()->hasDictionary())
+        QSKIP("no German dictionary on this machine");
+    QVERIFY(e->Spelling()->highlighter()->isChecked());
+    QCOMPARE(e->Spelling()->bodyMenu(pointOf(e.get(), QStringLiteral("Oberfräse")), e->BodyPopup()), e->BodyPopup());
+    testwidgets::keepScreenshot(e.get(), QStringLiteral("editor-spelling.png"), 600);
+
+    // Right-click on a flagged word: suggestions, the two commands, then the
+    // menu's own entries; a screen reader reaches them.
+    QMenu *menu = nullptr;
+    QStringList reachable;
+    QTimer::singleShot(50, this, [&] {
+        menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        reachable = accessibleMenuEntries(QAccessible::queryAccessibleInterface(qApp));
+    });
+    QWidget *viewport = memo(e.get())->viewport();
+    const QPoint at = pointOf(e.get(), QStringLiteral("Tishc"));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &click);
+    QTRY_VERIFY(menu);
+    testwidgets::keepScreenshot(QStringLiteral("editor-spelling-menu.png"));
+    const QStringList entries = captions(menu->actions());
+    const qsizetype suggested = entries.indexOf(QStringLiteral("Zum Wörterbuch hinzufügen"));
+    QVERIFY(suggested >= 1 && suggested <= EditSpelling::kMaxSuggestions);
+    QCOMPARE(entries.first(), QStringLiteral("Tisch"));
+    QCOMPARE(entries.mid(suggested), QStringList({"Zum Wörterbuch hinzufügen", "Ignorieren", "|"})
+                                         + captions(e->BodyPopup()->actions()));
+    QVERIFY(reachable.contains(QStringLiteral("Ignorieren")));
+
+    // A suggestion replaces the word, and one undo takes it back.
+    menu->actions().first()->trigger();
+    menu->close();
+    QCOMPARE(e->BodyText(), QStringLiteral("Der Tisch und der Tishc.\r\n[b]Hobelbnak[/b] mit der Oberfräse"));
+    QTest::keyClick(memo(e.get()), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(e->BodyText(), QStringLiteral("Der Tishc und der Tishc.\r\n[b]Hobelbnak[/b] mit der Oberfräse"));
+
+    // Added to the dictionary, a word is right everywhere and kept in the
+    // user's list; ignored, only in this post.
+    const auto flagged = [&e](const QString &word) {
+        return e->Spelling()->highlighter()->flaggedWordAt(memo(e.get())->cursorForPosition(pointOf(e.get(), word)).position());
+    };
+    const auto choose = [&e](const QString &word, const QString &entry) {
+        std::unique_ptr<QMenu> menu(e->Spelling()->bodyMenu(pointOf(e.get(), word), e->BodyPopup()));
+        const QList<QAction *> actions = menu->actions();
+        const qsizetype at = captions(actions).indexOf(entry);
+        if (at >= 0 && menu.get() != e->BodyPopup())
+            actions.at(at)->trigger();
+        else
+            QFAIL("no such entry");
+    };
+    choose(QStringLiteral("Hobelbnak"), QStringLiteral("Zum Wörterbuch hinzufügen"));
+    QVERIFY(!flagged(QStringLiteral("Hobelbnak")));
+    QVERIFY(flagged(QStringLiteral("Tishc")));
+    QTRY_COMPARE(spelling::readWordList(spelling::userWordListPath()), QStringList{"Hobelbnak"});
+    choose(QStringLiteral("Tishc"), QStringLiteral("Ignorieren"));
+    QVERIFY(!flagged(QStringLiteral("Tishc")));
+    QVERIFY(!open(true)->Spelling()->highlighter()->isIgnored(QStringLiteral("Tishc")));
+}
+
+void TestEditor::spellingSwitch()
+{
+    auto e = open(true);
+    e->SetBodyText(QStringLiteral("Ein Fehlr"));
+    waitForSpelling(e.get());
+    if (!e->Spelling()->hasDictionary())
+        QSKIP("no German dictionary on this machine");
+    QAction *toggle = action(e.get(), "actSpelling");
+    QVERIFY(toggle->isChecked());
+    QVERIFY(e->Spelling()->highlighter()->flaggedWordAt(6));
+    toggle->trigger();
+    QVERIFY(!e->Spelling()->highlighter()->flaggedWordAt(6));
+    QTRY_VERIFY(!spelling::isSwitchedOn());
+    QVERIFY(!action(open(true).get(), "actSpelling")->isChecked());
+    toggle->trigger();
+    QTRY_VERIFY(spelling::isSwitchedOn());
+}
+
+void TestEditor::withoutDictionary()
+{
+    QTemporaryDir empty;
+    qputenv("DICPATH", QFile::encodeName(empty.path()));
+    spelling::forgetSpeller();
+    const auto restore = qScopeGuard([] {
+        qunsetenv("DICPATH");
+        spelling::forgetSpeller();
+    });
+    auto e = open(true);
+    waitForSpelling(e.get());
+    QVERIFY(e->Spelling()->isReady());
+    QAction *toggle = action(e.get(), "actSpelling");
+    QVERIFY(!toggle->isEnabled());
+    QCOMPARE(toggle->text(), QStringLiteral("Rechtschreibung: kein Wörterbuch gefunden"));
+    QCOMPARE(e->findChild<QToolBar *>(QStringLiteral("ToolBar2"))->widgetForAction(toggle)->accessibleName(),
+             toggle->text());
+    typeText(memo(e.get()), QStringLiteral("Ein Fehlr"));
+    QTest::keyClick(memo(e.get()), Qt::Key_F2);
+    QCOMPARE(e->BodyText(), QStringLiteral("Ein Fehlr[b][/b]"));
+    QCOMPARE(e->Spelling()->bodyMenu(pointOf(e.get(), QStringLiteral("Fehlr")), e->BodyPopup()), e->BodyPopup());
 }
 
 QTEST_MAIN(TestEditor)

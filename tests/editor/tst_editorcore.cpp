@@ -79,6 +79,8 @@ private slots:
     void fileEncoding_data();
     void fileEncoding();
     void fileRoundTrip();
+    void draftKeepsBodyExactly_data();
+    void draftKeepsBodyExactly();
     void fileErrors();
     void nonTextRefused_data();
     void nonTextRefused();
@@ -353,6 +355,25 @@ void TestEditorCore::fileRoundTrip()
     QCOMPARE(back.subject, QStringLiteral("a b"));
 }
 
+void TestEditorCore::draftKeepsBodyExactly_data()
+{
+    QTest::addColumn<QString>("lfBody");
+    QTest::newRow("no final break") << "Hallo,\n\nGruß";
+    QTest::newRow("final break") << "Gruß\n";
+    QTest::newRow("empty lines at the end") << "a\n\n";
+    QTest::newRow("only a break") << "\n";
+    QTest::newRow("empty") << "";
+}
+
+void TestEditorCore::draftKeepsBodyExactly()
+{
+    QFETCH(QString, lfBody);
+    postfile::Post back;
+    QVERIFY(postfile::decode(decodeText(postfile::encode(postfile::draftPost(lfBody, QStringLiteral("B")))), back));
+    QCOMPARE(postfile::draftBody(back), lfBody);
+    QCOMPARE(back.subject, QStringLiteral("B"));
+}
+
 void TestEditorCore::fileErrors()
 {
     QTemporaryDir dir;
@@ -438,9 +459,10 @@ void TestEditorCore::draftKeeper()
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("NewText.txt"));
-    postfile::Post current{{QStringLiteral("Entwurf")}, QStringLiteral("Betreff")};
+    postfile::Post current;
     postfile::DraftKeeper keeper(name, [&current] { return current; });
 
+    current = {{QStringLiteral("Entwurf")}, QStringLiteral("Betreff")};
     keeper.changed();
     QVERIFY(!QFile::exists(name));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(name), postfile::DraftKeeper::kDelayMs * 3);
@@ -467,6 +489,11 @@ void TestEditorCore::draftKeeper()
     keeper.clear();
     QVERIFY(keeper.saveNow());
     QVERIFY(!QFile::exists(name));
+    // A change signal that changed no text (underlines) writes nothing.
+    keeper.changed();
+    keeper.saveNow();
+    QVERIFY(!QFile::exists(name));
+    current.subject = QStringLiteral("y");
     keeper.changed();
     keeper.saveNow();
     QVERIFY(QFile::exists(name));
@@ -480,8 +507,9 @@ void TestEditorCore::draftKeeper()
 void TestEditorCore::draftKeeperFailure()
 {
     QTemporaryDir dir;
-    postfile::DraftKeeper keeper(dir.filePath(QStringLiteral("fehlt/NewText.txt")),
-                                 [] { return postfile::Post{{QStringLiteral("x")}, QString()}; });
+    postfile::Post current;
+    postfile::DraftKeeper keeper(dir.filePath(QStringLiteral("fehlt/NewText.txt")), [&current] { return current; });
+    current = {{QStringLiteral("x")}, QString()};
     QSignalSpy failed(&keeper, &postfile::DraftKeeper::saveFailed);
     QSignalSpy recovered(&keeper, &postfile::DraftKeeper::saveRecovered);
     keeper.changed();
