@@ -59,14 +59,14 @@ bool writePhoto(const QString &file, QSize size, quint32 seed)
 
 bool officeGone(const QString &pipe)
 {
-    return !tarnvik::office::resolveOffice(pipe).is();
+    return !tarnvik::word::resolveOffice(pipe).is();
 }
 
 void quitOffice(const QString &pipe)
 {
     try {
-        if (const auto office = tarnvik::office::resolveOffice(pipe); office.is())
-            tarnvik::office::desktopOf(office)->terminate();
+        if (const auto office = tarnvik::word::resolveOffice(pipe); office.is())
+            tarnvik::word::desktopOf(office)->terminate();
     } catch (...) {
     }
     QElapsedTimer t;

@@ -1,12 +1,18 @@
 #include "export/OfficeProcess.h"
 
+#include "export/WordConnection.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QThread>
+#include <QUrl>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <csignal>
 #include <sys/types.h>
 #endif
@@ -34,7 +40,71 @@ qint64 parentOf(const QByteArray &stat)
     return fields.size() > 1 ? fields.at(1).toLongLong() : 0;
 }
 
+bool isUtf8(const QString &locale)
+{
+    const QString l = locale.toLower();
+    return l.contains(QLatin1String("utf-8")) || l.contains(QLatin1String("utf8"));
+}
+
 } // namespace
+
+QStringList officeArguments(const OfficeOptions &options)
+{
+    QStringList arguments;
+    if (options.headless)
+        arguments << QStringLiteral("--headless") << QStringLiteral("--invisible");
+    arguments << QStringLiteral("--nologo") << QStringLiteral("--norestore") << QStringLiteral("--nodefault")
+              << QStringLiteral("--nolockcheck");
+    if (!options.profileFolder.isEmpty())
+        arguments << QStringLiteral("-env:UserInstallation=")
+                         + QUrl::fromLocalFile(QDir(options.profileFolder).absolutePath()).toString(QUrl::FullyEncoded);
+    arguments << QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(options.pipeName);
+    return arguments;
+}
+
+QProcessEnvironment officeEnvironment(const QProcessEnvironment &system)
+{
+    QProcessEnvironment env = system;
+    // Our own bootstrap setting is not the office's business.
+    if (env.value(QStringLiteral("URE_BOOTSTRAP")).endsWith(QLatin1String("/fundamentalrc")))
+        env.remove(QStringLiteral("URE_BOOTSTRAP"));
+    const QString all = env.value(QStringLiteral("LC_ALL"));
+    const QString ctype = env.value(QStringLiteral("LC_CTYPE"));
+    const QString lang = env.value(QStringLiteral("LANG"));
+    const QString effective = !all.isEmpty() ? all : !ctype.isEmpty() ? ctype : lang;
+    if (!isUtf8(effective)) {
+        if (!all.isEmpty()) {
+            // Keep the user's choice for everything but the character type.
+            env.remove(QStringLiteral("LC_ALL"));
+            env.insert(QStringLiteral("LANG"), all);
+        }
+        env.insert(QStringLiteral("LC_CTYPE"), QStringLiteral("C.UTF-8"));
+    }
+    return env;
+}
+
+qint64 launchOffice(const OfficeOptions &options)
+{
+    QProcess process;
+    process.setProgram(options.program.isEmpty() ? QStringLiteral(TARNVIK_OFFICE_PROGRAM_DIR "/soffice")
+                                                 : options.program);
+    process.setArguments(officeArguments(options));
+    process.setProcessEnvironment(officeEnvironment(QProcessEnvironment::systemEnvironment()));
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    return process.startDetached(&pid) ? pid : 0;
+}
+
+bool processRuns(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+#else
+    return pid > 0;
+#endif
+}
 
 QList<qint64> officeProcesses(const QString &pipe, qint64 parent)
 {
@@ -80,6 +150,12 @@ bool endOfficeProcesses(const QString &pipe, qint64 parent, int waitMs)
     }
 #endif
     return left.isEmpty();
+}
+
+QString documentLockFile(const QString &document)
+{
+    const QFileInfo info(document);
+    return info.absoluteDir().filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#'));
 }
 
 } // namespace tarnvik::word

@@ -72,6 +72,22 @@ QString documentFilePath(const QString &folder, const QString &title, int target
 QSize narrowedPictureSize(QSize size);
 } // namespace tarnvik::word
 
+namespace tarnvik::word {
+// A failure of an office call, with the German text for the status note.
+struct WordError {
+    QString message;
+    bool officeMissing = false; // the office program cannot be started at all
+};
+} // namespace tarnvik::word
+
+// Opens `file` in the office (started when none runs) as a hidden text
+// document and links the document connection to it. Afterwards, also when
+// opening failed, `show` brings the document to the front and `release`
+// releases both links. Throws tarnvik::word::WordError (or the office's own
+// exception when a call into it fails); may wait for an office to start, so never call it on the UI thread. Used by the office
+// phase, which holds the links.
+void OpenInWord(const QString &file, bool show, bool release);
+
 // Outcome of the office phase.
 struct WordBuildResult {
     bool ok = false;

@@ -17,6 +17,11 @@ QStringList ListOpenDocuments()
     return {};
 }
 
+void OpenInWord(const QString &, bool, bool)
+{
+    throw tarnvik::word::WordError{tarnvik::word::unavailableMessage(), true};
+}
+
 namespace tarnvik::word {
 bool isAvailable()
 {

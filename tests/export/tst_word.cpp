@@ -20,7 +20,7 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/XViewSettingsSupplier.hpp>
 
-using namespace tarnvik::office;
+using namespace tarnvik::word;
 using css::uno::Any;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
