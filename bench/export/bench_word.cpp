@@ -147,7 +147,7 @@ int main(int argc, char *argv[])
         QElapsedTimer t;
         t.start();
         QStringList stages;
-        const WordBuildResult r = word::buildDocumentNow(folder, html, QStringLiteral("Hobelbank"), 0, true,
+        const WordBuildResult r = word::buildDocumentNow(folder, html, QStringLiteral("Hobelbank"), 0, true, picture,
                                                          [&](const QString &stage) {
                                                              stages << QStringLiteral("%1 %2").arg(t.elapsed()).arg(stage);
                                                          });

@@ -93,6 +93,10 @@ void embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
         OUString origin;
         if (const Reference<css::beans::XPropertySet> descriptor(graphic, UNO_QUERY); descriptor.is())
             descriptor->getPropertyValue("OriginURL") >>= origin;
+        // Read before the new graphic arrives, which leaves the frame's size
+        // as it is but keeps the office busy for a while.
+        css::awt::Size size;
+        picture->getPropertyValue("Size") >>= size;
         if (!origin.isEmpty()) {
             const Reference<css::graphic::XGraphic> own = provider->queryGraphic(
                 properties({{"URL", Any(origin)}, {"LazyRead", Any(true)}}));
@@ -100,12 +104,34 @@ void embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
                 picture->setPropertyValue("Graphic", Any(own));
         }
 
-        css::awt::Size size;
-        picture->getPropertyValue("Size") >>= size;
         const QSize narrowed = narrowedPictureSize(QSize(size.Width, size.Height));
         if (narrowed.width() != size.Width)
             picture->setPropertyValue("Size", Any(css::awt::Size(narrowed.width(), narrowed.height())));
     }
+}
+
+int countEmbeddedPictures(const Reference<css::frame::XModel> &model)
+{
+    const Reference<css::container::XIndexAccess> pictures(
+        Reference<css::text::XTextGraphicObjectsSupplier>(model, UNO_QUERY_THROW)->getGraphicObjects(),
+        UNO_QUERY_THROW);
+    int embedded = 0;
+    const sal_Int32 count = pictures->getCount();
+    for (sal_Int32 j = 0; j < count; ++j) {
+        const Reference<css::beans::XPropertySet> picture(pictures->getByIndex(j), UNO_QUERY_THROW);
+        Reference<css::graphic::XGraphic> graphic;
+        picture->getPropertyValue("Graphic") >>= graphic;
+        const Reference<css::beans::XPropertySet> descriptor(graphic, UNO_QUERY);
+        if (!descriptor.is())
+            continue;
+        bool linked = true;
+        css::awt::Size pixels;
+        descriptor->getPropertyValue("Linked") >>= linked;
+        descriptor->getPropertyValue("SizePixel") >>= pixels;
+        if (!linked && pixels.Width > 0 && pixels.Height > 0)
+            ++embedded;
+    }
+    return embedded;
 }
 
 } // namespace tarnvik::word

@@ -25,4 +25,8 @@ void clearIndentsFromThirdParagraph(const css::uno::Reference<css::frame::XModel
 void embedAndNarrowPictures(const css::uno::Reference<css::frame::XModel> &model,
                             const css::uno::Reference<css::uno::XComponentContext> &office);
 
+// Pictures the document holds itself, with pixels of their own (a missing
+// file stays a link, or an empty placeholder).
+int countEmbeddedPictures(const css::uno::Reference<css::frame::XModel> &model);
+
 } // namespace tarnvik::word

@@ -175,6 +175,7 @@ void ThreadExport::writeWorkFileAndBuild()
     // phase refuses any other.
     BuildWordDocument(
         m_setup.documentFolder, file, toValidFileName(m_title), m_targetIndex, m_pictures.picturesFound,
+        m_downloader->done() - m_downloader->failed(),
         [self](const WordBuildResult &result) {
             if (self)
                 self->onDocumentBuilt(result);
@@ -193,6 +194,12 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
         return;
     if (!result.ok && result.officeMissing) {
         reportOfficeMissing(result.error);
+        return;
+    }
+    if (result.saveFailed) {
+        // A document that was not saved must not go unnoticed.
+        showMessage(result.error);
+        end(result.error + missingNote());
         return;
     }
     QString text;
@@ -214,13 +221,18 @@ void ThreadExport::reportOfficeMissing(const QString &reason)
     if (m_pictures.picturesFound)
         text += QStringLiteral(", die Bilder liegen in „%1“").arg(QDir::toNativeSeparators(m_setup.picturesFolder));
     text += QLatin1Char('.');
-    if (m_owner) {
-        auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok,
-                                    m_owner);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    }
+    showMessage(text);
     end(text + missingNote());
+}
+
+// A message beside the window that does not hold up the program's loop.
+void ThreadExport::showMessage(const QString &text)
+{
+    if (!m_owner)
+        return;
+    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok, m_owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 QString ThreadExport::missingNote() const

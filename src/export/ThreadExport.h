@@ -79,6 +79,7 @@ private:
     void writeWorkFileAndBuild();
     void onDocumentBuilt(const WordBuildResult &result);
     void reportOfficeMissing(const QString &reason);
+    void showMessage(const QString &text);
     void showProgress();
     void updateProgressText();
     void updateCursor();

@@ -1,4 +1,5 @@
 #include "export/DocumentFormat.h"
+#include "export/SavedDocument.h"
 #include "export/WordLink.h"
 
 #include <QDir>
@@ -153,7 +154,8 @@ QString refusal(const QString &folder, const QString &htmlFile, const QString &t
 } // namespace
 
 WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile, const QString &title,
-                                 int targetIndex, bool picturesFound, const WordBuildStage &stage)
+                                 int targetIndex, bool picturesFound, int picturesFetched,
+                                 const WordBuildStage &stage)
 {
     WordBuildResult result;
     result.documentFile = documentFilePath(folder, title, targetIndex);
@@ -171,17 +173,24 @@ WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile,
         c.reportStage(QStringLiteral("Dokument wird gespeichert…"));
         QDir().mkpath(QFileInfo(result.documentFile).absolutePath());
         closeEarlierCopy(c, result.documentFile, targetIndex);
-        Reference<css::frame::XStorable>(c.document.model, UNO_QUERY_THROW)
-            ->storeAsURL(fileUrl(result.documentFile),
-                         properties({{"FilterName", Any(OUString("MS Word 97"))}, {"Overwrite", Any(true)}}));
+        const Reference<css::frame::XModel> saved =
+            saveChecked(c.application.desktop, c.document.model, result.documentFile, picturesFetched);
+        // The working document gives way to the saved one, as read back.
+        const Reference<css::util::XCloseable> working(c.document.model, UNO_QUERY_THROW);
+        c.document.pointAt(saved, true);
+        working->close(true);
 
-        if (targetIndex > 0)
+        if (targetIndex > 0) {
             insertIntoOpenDocument(c, result.documentFile, targetIndex);
+        } else {
+            setPrintLayout(saved);
+        }
         showDocument(c.document.model);
         result.ok = true;
     } catch (const WordError &e) {
         result.error = e.message;
         result.officeMissing = e.officeMissing;
+        result.saveFailed = e.saveFailed;
         cleanUp(c);
     } catch (const css::lang::DisposedException &) {
         result.error = QStringLiteral("Die Verbindung zur Textverarbeitung ist abgebrochen.");

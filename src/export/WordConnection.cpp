@@ -125,7 +125,7 @@ QSize narrowedPictureSize(QSize size)
 } // namespace tarnvik::word
 
 void BuildWordDocument(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
-                       bool picturesFound, WordBuildFinished finished, WordBuildStage stage)
+                       bool picturesFound, int picturesFetched, WordBuildFinished finished, WordBuildStage stage)
 {
     using namespace tarnvik::word;
     if (busy.exchange(true)) {
@@ -144,7 +144,7 @@ void BuildWordDocument(const QString &folder, const QString &htmlFile, const QSt
     };
     worker = QThread::create([=, finished = std::move(finished)] {
         const WordBuildResult result =
-            buildDocumentNow(folder, htmlFile, title, targetIndex, picturesFound, reportStage);
+            buildDocumentNow(folder, htmlFile, title, targetIndex, picturesFound, picturesFetched, reportStage);
         onUiThread([finished, result] {
             busy = false;
             if (finished)

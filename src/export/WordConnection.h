@@ -77,6 +77,7 @@ namespace tarnvik::word {
 struct WordError {
     QString message;
     bool officeMissing = false; // the office program cannot be started at all
+    bool saveFailed = false;    // `message` is a whole sentence; an earlier document is kept
 };
 } // namespace tarnvik::word
 
@@ -97,6 +98,9 @@ struct WordBuildResult {
     // program cannot be started. The export then keeps its HTML file and
     // pictures and says where they are.
     bool officeMissing = false;
+    // The document could not be saved (or came out incomplete): `error` is a
+    // whole sentence, and an earlier document of that name is kept.
+    bool saveFailed = false;
 };
 
 using WordBuildFinished = std::function<void(const WordBuildResult &)>;
@@ -108,16 +112,21 @@ using WordBuildStage = std::function<void(const QString &)>;
 // formats it, saves it in the export folder `folder` (the data module's
 // DokuPath as the export took it at its start) as `title` + ".doc" (target
 // 0) or as "Temp.doc" inserted at the end of open document `targetIndex`
-// (1-based, as ListOpenDocuments lists them), and shows the office. Returns
-// at once; the office work runs off the UI thread and `finished` is called
-// on the UI thread when it is over. One office phase at a time: a second
-// call while one runs finishes at once with an error.
+// (1-based, as ListOpenDocuments lists them), and shows the office. The
+// saved document must hold `picturesFetched` pictures of its own (the ones
+// the export has in its pictures folder); one that falls short does not
+// replace an earlier document. Returns at once; the office work runs off the
+// UI thread and `finished` is called on the UI thread when it is over. One
+// office phase at a time: a second call while one runs finishes at once
+// with an error.
 void BuildWordDocument(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
-                       bool picturesFound, WordBuildFinished finished, WordBuildStage stage = {});
+                       bool picturesFound, int picturesFetched, WordBuildFinished finished,
+                       WordBuildStage stage = {});
 
 namespace tarnvik::word {
 // The same office phase on the calling thread, for tools and benchmarks;
 // never call it from the UI thread of the program.
 WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile, const QString &title,
-                                 int targetIndex, bool picturesFound, const WordBuildStage &stage = {});
+                                 int targetIndex, bool picturesFound, int picturesFetched,
+                                 const WordBuildStage &stage = {});
 } // namespace tarnvik::word

@@ -28,7 +28,7 @@ bool isAvailable()
     return false;
 }
 
-WordBuildResult buildDocumentNow(const QString &, const QString &, const QString &, int, bool,
+WordBuildResult buildDocumentNow(const QString &, const QString &, const QString &, int, bool, int,
                                  const WordBuildStage &)
 {
     WordBuildResult result;

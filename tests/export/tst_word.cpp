@@ -11,6 +11,8 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -88,15 +90,16 @@ class TestWord : public QObject
     }
 
     // Runs the office phase as the export does, off the UI thread, and
-    // waits for its result on the UI thread.
+    // waits for its result on the UI thread. The export has fetched the
+    // thread's three pictures when it found any.
     WordBuildResult build(const QString &folder, const QString &title, int target, bool picturesFound,
-                          QStringList *stages = nullptr)
+                          QStringList *stages = nullptr, int fetched = -1)
     {
         WordBuildResult result;
         bool done = false;
         bool onUiThread = false;
         BuildWordDocument(
-            folder, m_html, title, target, picturesFound,
+            folder, m_html, title, target, picturesFound, fetched >= 0 ? fetched : picturesFound ? 3 : 0,
             [&](const WordBuildResult &r) {
                 result = r;
                 onUiThread = QThread::currentThread() == qApp->thread();
@@ -317,6 +320,58 @@ private slots:
         QCOMPARE(ListOpenDocuments(), QStringList{QStringLiteral("Hobelbank Über.doc")});
         QVERIFY(Reference<css::util::XModifiable>(open, UNO_QUERY_THROW)->isModified());
         closeAll();
+    }
+
+    // A save that fails or falls short leaves the earlier document as it
+    // was and nothing of its own: on a full disk (a small file system where
+    // the suite may mount one), and when the document would hold fewer
+    // pictures than the export fetched.
+    void aFailedSaveKeepsTheEarlierDocument_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << true << QStringLiteral("Das Dokument konnte nicht gespeichert werden: kein Platz auf dem Datenträger.");
+        QTest::newRow("a picture short") << false << QStringLiteral("Das Dokument konnte nicht gespeichert werden: Es enthielt nur 3 von 4 Bildern.");
+    }
+    void aFailedSaveKeepsTheEarlierDocument()
+    {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, message);
+        const QString folder = m_tmp.filePath(fullDisk ? QStringLiteral("Voll") : QStringLiteral("Kurz")) + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(folder));
+        if (fullDisk) {
+            if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                            QStringLiteral("size=256k"), QStringLiteral("tmpfs"), folder}) != 0)
+                QSKIP("no small file system can be mounted here");
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (fullDisk)
+                QProcess::execute(QStringLiteral("umount"), {folder});
+        });
+        const QByteArray earlier(3000, 'e');
+        QFile file(folder + QStringLiteral("Hobelbank.doc"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+        file.close();
+        if (fullDisk) {
+            // All but a few blocks taken.
+            QFile filler(folder + QStringLiteral("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (QStorageInfo(folder).bytesAvailable() > 3 * block.size())
+                QVERIFY(filler.write(block) == block.size() && filler.flush());
+        }
+
+        const WordBuildResult result = build(folder, QStringLiteral("Hobelbank"), 0, true, nullptr, fullDisk ? 3 : 4);
+        QVERIFY(!result.ok);
+        QVERIFY(result.saveFailed);
+        QCOMPARE(result.error, message);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), earlier);
+        file.close();
+        QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        left.removeOne(QStringLiteral("filler"));
+        QCOMPARE(left, QStringList{QStringLiteral("Hobelbank.doc")});
+        QVERIFY(!ListOpenDocuments().contains(QStringLiteral("Hobelbank.doc")));
     }
 
     void exportWithoutPicturesLeavesThemAlone()
