@@ -152,7 +152,7 @@ int main(int argc, char *argv[])
                                                              stages << QStringLiteral("%1 %2").arg(t.elapsed()).arg(stage);
                                                          });
         if (qEnvironmentVariableIsSet("BENCH_STAGES"))
-            std::fprintf(stderr, "  %s\n", qPrintable(stages.join(QStringLiteral(" | "))));
+            std::fprintf(stderr, "  %s | %lld end\n", qPrintable(stages.join(QStringLiteral(" | "))), t.elapsed());
         *ms = double(t.elapsed());
         if (!r.ok)
             std::fprintf(stderr, "office phase failed: %s\n", qPrintable(r.error));

@@ -2,7 +2,10 @@
 
 #include "export/WordConnection.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSize>
+#include <QUrl>
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
@@ -29,6 +32,17 @@ using rtl::OUString;
 
 namespace {
 constexpr sal_Int32 kMargin = 2000; // 2.0 cm in 1/100 mm
+
+// The size of a local JPEG or PNG file named by `url`, else 0.
+qint64 keptAsIs(const QString &url)
+{
+    QFile file(QUrl(url).toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray start = file.read(8);
+    const bool kept = start.startsWith("\xFF\xD8\xFF") || start.startsWith("\x89PNG\r\n\x1A\n");
+    return kept ? file.size() : 0;
+}
 } // namespace
 
 void setPrintLayout(const Reference<css::frame::XModel> &model)
@@ -77,9 +91,10 @@ void clearIndentsFromThirdParagraph(const Reference<css::frame::XModel> &model)
     Reference<css::beans::XMultiPropertySet>(cursor, UNO_QUERY_THROW)->setPropertyValues(names, zeros);
 }
 
-void embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
-                            const Reference<css::uno::XComponentContext> &office)
+qint64 embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
+                              const Reference<css::uno::XComponentContext> &office)
 {
+    qint64 bytes = 0;
     const Reference<css::graphic::XGraphicProvider> provider = css::graphic::GraphicProvider::create(office);
     const Reference<css::text::XTextGraphicObjectsSupplier> supplier(model, UNO_QUERY_THROW);
     const Reference<css::container::XIndexAccess> pictures(supplier->getGraphicObjects(), UNO_QUERY_THROW);
@@ -100,14 +115,17 @@ void embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
         if (!origin.isEmpty()) {
             const Reference<css::graphic::XGraphic> own = provider->queryGraphic(
                 properties({{"URL", Any(origin)}, {"LazyRead", Any(true)}}));
-            if (own.is())
+            if (own.is()) {
                 picture->setPropertyValue("Graphic", Any(own));
+                bytes += keptAsIs(toQString(origin));
+            }
         }
 
         const QSize narrowed = narrowedPictureSize(QSize(size.Width, size.Height));
         if (narrowed.width() != size.Width)
             picture->setPropertyValue("Size", Any(css::awt::Size(narrowed.width(), narrowed.height())));
     }
+    return bytes;
 }
 
 int countEmbeddedPictures(const Reference<css::frame::XModel> &model)

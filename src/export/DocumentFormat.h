@@ -22,8 +22,11 @@ void clearIndentsFromThirdParagraph(const css::uno::Reference<css::frame::XModel
 
 // Stores every picture in the document instead of linking its file, then
 // narrows the ones wider than the limit, keeping their aspect ratio.
-void embedAndNarrowPictures(const css::uno::Reference<css::frame::XModel> &model,
-                            const css::uno::Reference<css::uno::XComponentContext> &office);
+// Returns the bytes of the JPEG and PNG files among them: the office keeps
+// those as they are in a Word document, so a saved document is at least
+// that large.
+qint64 embedAndNarrowPictures(const css::uno::Reference<css::frame::XModel> &model,
+                              const css::uno::Reference<css::uno::XComponentContext> &office);
 
 // Pictures the document holds itself, with pixels of their own (a missing
 // file stays a link, or an empty placeholder).

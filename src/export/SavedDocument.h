@@ -13,15 +13,19 @@ namespace tarnvik::word {
 // The text for a save that failed because the disk is full.
 QString noSpaceMessage();
 
-// Saves `model` as a Word 97 document in place of `file`: first under a
-// temporary name in the same folder, where it must not come out empty;
-// then in place of `file`, the earlier file set aside; then opened hidden
-// in the office, where it must hold `pictures` pictures of its own. Returns
-// that opened document, bound to `file`, and drops the earlier file. On
-// failure the earlier file is back in place, nothing else of the save is
-// left, and a WordError (save failed) says why in German.
-css::uno::Reference<css::frame::XModel> saveChecked(const css::uno::Reference<css::frame::XDesktop2> &desktop,
-                                                    const css::uno::Reference<css::frame::XModel> &model,
-                                                    const QString &file, int pictures);
+// What a saved document must hold.
+struct SaveCheck {
+    int pictures = 0;       // pictures of its own
+    qint64 pictureBytes = 0; // it is at least this large (see embedAndNarrowPictures)
+};
+
+// Saves `model` as a Word 97 document as `file`, which it is then bound to.
+// An earlier file of that name waits aside under a hidden name in the same
+// folder until the saved one has proved whole: not empty, at least
+// `check.pictureBytes` large, and with `check.pictures` pictures of its own.
+// Then the earlier file goes. On failure the earlier file is back in place,
+// nothing of the save is left, and a WordError (save failed) says why in
+// German; the caller closes `model`.
+void saveChecked(const css::uno::Reference<css::frame::XModel> &model, const QString &file, const SaveCheck &check);
 
 } // namespace tarnvik::word

@@ -85,8 +85,10 @@ QString officeFailure(const css::uno::Exception &e)
 // Formats the working document: print layout, margins, indents and, when
 // the page had pictures, the pictures embedded and narrowed. No view
 // updates and no undo steps meanwhile.
-void format(WordConnections &c, bool picturesFound)
+// Returns what embedAndNarrowPictures returns, or 0.
+qint64 format(WordConnections &c, bool picturesFound)
 {
+    qint64 pictureBytes = 0;
     const Reference<css::frame::XModel> model = c.document.model;
     c.reportStage(QStringLiteral("Dokument wird formatiert…"));
     setPrintLayout(model);
@@ -98,10 +100,11 @@ void format(WordConnections &c, bool picturesFound)
     clearIndentsFromThirdParagraph(model);
     if (picturesFound) {
         c.reportStage(QStringLiteral("Bilder werden eingebettet…"));
-        embedAndNarrowPictures(model, c.application.context);
+        pictureBytes = embedAndNarrowPictures(model, c.application.context);
     }
     undo->unlock();
     model->unlockControllers();
+    return pictureBytes;
 }
 
 // Steps after the document is saved as "Temp.doc": closes it and inserts it
@@ -168,23 +171,14 @@ WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile,
     c.stage = stage;
     try {
         OpenInWord(htmlFile, false, false);
-        format(c, picturesFound);
+        const qint64 pictureBytes = format(c, picturesFound);
 
         c.reportStage(QStringLiteral("Dokument wird gespeichert…"));
         QDir().mkpath(QFileInfo(result.documentFile).absolutePath());
         closeEarlierCopy(c, result.documentFile, targetIndex);
-        const Reference<css::frame::XModel> saved =
-            saveChecked(c.application.desktop, c.document.model, result.documentFile, picturesFetched);
-        // The working document gives way to the saved one, as read back.
-        const Reference<css::util::XCloseable> working(c.document.model, UNO_QUERY_THROW);
-        c.document.pointAt(saved, true);
-        working->close(true);
-
-        if (targetIndex > 0) {
+        saveChecked(c.document.model, result.documentFile, {picturesFetched, pictureBytes});
+        if (targetIndex > 0)
             insertIntoOpenDocument(c, result.documentFile, targetIndex);
-        } else {
-            setPrintLayout(saved);
-        }
         showDocument(c.document.model);
         result.ok = true;
     } catch (const WordError &e) {
