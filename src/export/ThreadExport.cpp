@@ -2,17 +2,20 @@
 
 #include "browser/BrowserHost.h"
 #include "export/ExportProgress.h"
+#include "export/ExportRecord.h"
 #include "export/FileNames.h"
 #include "export/PictureDownloader.h"
 #include "export/Title.h"
 #include "export/WordConnection.h"
 #include "state/ErrorReport.h"
 #include "state/FileAccess.h"
+#include "state/WorkFolder.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace tarnvik {
@@ -36,6 +39,8 @@ bool insideFolder(const QString &file, const QString &folder)
 ThreadExport::ThreadExport(QWidget *owner, BrowserHost *browser, const Setup &setup)
     : QObject(owner), m_owner(owner), m_browser(browser), m_setup(setup)
 {
+    if (m_setup.recordFile.isEmpty() && !userDataFolder().isEmpty())
+        m_setup.recordFile = userDataFolder() + QStringLiteral("Exporte.json");
     m_downloader = new PictureDownloader(this);
     connect(m_downloader, &PictureDownloader::progress, this, &ThreadExport::updateProgressText);
     connect(m_downloader, &PictureDownloader::finished, this, &ThreadExport::onDownloadsFinished);
@@ -64,13 +69,35 @@ bool ThreadExport::start()
     QString title = m_setup.pageTitle;
     int target = 0;
     AskDocTitle(m_owner, title, target);
-    if (title.isEmpty()) {
+    if (title.isEmpty() || (target == 0 && !mayReplace(title))) {
         m_phase = Phase::Done;
         QTimer::singleShot(0, this, &ThreadExport::finished);
         return false;
     }
     startWith(title, target);
     return true;
+}
+
+// A document the user may have edited since the last export wrote it is
+// replaced only when the user says so.
+bool ThreadExport::mayReplace(const QString &title)
+{
+    const QString document = word::documentFilePath(m_setup.documentFolder, toValidFileName(title), 0);
+    if (document.isEmpty() || !word::isAvailable())
+        return true; // nothing is replaced, or the office phase refuses the name with a message
+    const ExportRecord::State state = ExportRecord::load(m_setup.recordFile).state(document);
+    if (state == ExportRecord::State::Absent || state == ExportRecord::State::AsWritten)
+        return true;
+    const QString name = QFileInfo(document).fileName();
+    const QString text =
+        state == ExportRecord::State::Changed
+            ? QStringLiteral("„%1“ wurde seit dem letzten Export verändert. Soll es ersetzt werden?").arg(name)
+            : QStringLiteral("„%1“ gibt es im Exportordner schon. Soll es ersetzt werden?").arg(name);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Tarnvik"), text, QMessageBox::NoButton, m_owner);
+    QPushButton *replace = box.addButton(QStringLiteral("Ersetzen"), QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole));
+    box.exec();
+    return box.clickedButton() == replace;
 }
 
 void ThreadExport::startWith(const QString &title, int targetIndex)
@@ -202,6 +229,8 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
         end(result.error + missingNote());
         return;
     }
+    if (result.ok)
+        onExported(result.documentFile);
     QString text;
     if (!result.ok)
         text = QStringLiteral("Das Dokument konnte nicht erstellt werden: %1").arg(result.error);
@@ -210,6 +239,19 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
     else
         text = QStringLiteral("Dokument gespeichert: %1").arg(QDir::toNativeSeparators(result.documentFile));
     end(text + missingNote());
+}
+
+// The thread is in a document: for a new one, what it looks like now is
+// what the next export compares with before it replaces it.
+void ThreadExport::onExported(const QString &documentFile)
+{
+    if (m_targetIndex > 0)
+        return;
+    ExportRecord record = ExportRecord::load(m_setup.recordFile);
+    record.noteWritten(documentFile);
+    QString error;
+    if (!m_setup.recordFile.isEmpty() && !record.save(error))
+        qWarning("%s", qPrintable(error));
 }
 
 // Without a word processor the thread stays as the work file and pictures;

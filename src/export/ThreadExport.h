@@ -34,6 +34,8 @@ public:
         QString documentFolder; // the export folder, ends in a separator; the document goes there
         QString picturesFolder; // ends in a separator
         QString workFolder;     // ends in a separator; "Temp.html" goes there
+        // What earlier exports wrote; empty: "Exporte.json" in the per-user data folder.
+        QString recordFile;
     };
 
     enum class Phase { Idle, ReadingPage, Downloading, Office, Done };
@@ -41,8 +43,10 @@ public:
     ThreadExport(QWidget *owner, BrowserHost *browser, const Setup &setup);
     ~ThreadExport() override;
 
-    // Asks for the title; false when the user cancelled it (then nothing
-    // else happens and `finished` follows).
+    // Asks for the title, and whether to replace a document of that title
+    // that the user may have edited since the last export; false when the
+    // user cancelled either (then nothing else happens and `finished`
+    // follows).
     bool start();
     // Starts with a title and target chosen already.
     void startWith(const QString &title, int targetIndex);
@@ -77,7 +81,9 @@ private:
     void onPageText(const QString &body);
     void onDownloadsFinished();
     void writeWorkFileAndBuild();
+    bool mayReplace(const QString &title);
     void onDocumentBuilt(const WordBuildResult &result);
+    void onExported(const QString &documentFile);
     void reportOfficeMissing(const QString &reason);
     void showMessage(const QString &text);
     void showProgress();

@@ -2,6 +2,7 @@
 // picture functions, safe file names, the extraction of a page's lines and
 // the bytes of the work file.
 #include "common/ForumSim.h"
+#include "export/ExportRecord.h"
 #include "export/ExportText.h"
 #include "export/FileNames.h"
 #include "export/PictureDownloader.h"
@@ -313,6 +314,47 @@ private Q_SLOTS:
             QVERIFY(uchar(c) < 0x80);
         QCOMPARE(decodeReferences(bytes), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
         QCOMPARE(EncodeWorkFile({QString(QChar(0xdc00))}), QByteArray("&#65533;\r\n"));
+    }
+
+    // A document counts as written by the last export while its size and
+    // time are as the record, read back from its file, says.
+    void exportRecord_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("state");
+        QTest::newRow("as written") << "" << int(ExportRecord::State::AsWritten);
+        QTest::newRow("edited, longer") << "append" << int(ExportRecord::State::Changed);
+        QTest::newRow("edited, same size") << "touch" << int(ExportRecord::State::Changed);
+        QTest::newRow("written elsewhere") << "other" << int(ExportRecord::State::Unknown);
+        QTest::newRow("gone") << "remove" << int(ExportRecord::State::Absent);
+    }
+    void exportRecord()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, state);
+        QTemporaryDir dir;
+        const QString record = dir.filePath(QStringLiteral("Exporte.json"));
+        const QString document = dir.filePath(QStringLiteral("Hobelbank.doc"));
+        QFile file(document);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Dokument") == 8);
+        file.close();
+        ExportRecord written = ExportRecord::load(record);
+        written.noteWritten(document);
+        QString error;
+        QVERIFY2(written.save(error), qPrintable(error));
+
+        const QString checked = change == QLatin1String("other") ? dir.filePath(QStringLiteral("Anderes.doc")) : document;
+        if (change == QLatin1String("other"))
+            QVERIFY(QFile::copy(document, checked));
+        else if (change == QLatin1String("append"))
+            QVERIFY(file.open(QIODevice::Append) && file.write("!") == 1);
+        else if (change == QLatin1String("touch"))
+            QVERIFY(file.open(QIODevice::ReadWrite)
+                    && file.setFileTime(QFileInfo(document).lastModified().addSecs(-60), QFileDevice::FileModificationTime));
+        else if (change == QLatin1String("remove"))
+            QVERIFY(file.remove());
+        file.close();
+        QCOMPARE(int(ExportRecord::load(record).state(checked)), state);
     }
 
     // Only a whole, successful answer within the size cap becomes a file;

@@ -201,6 +201,41 @@ private Q_SLOTS:
         QVERIFY(QDir(DM->DokuPath()).entryList({QStringLiteral("*.doc")}, QDir::Files).isEmpty());
     }
 
+    // A document of the export's title that no export wrote as it is now is
+    // replaced only when the user says so.
+    void anEarlierDocumentIsReplacedOnlyOnRequest()
+    {
+        QVERIFY(QDir().mkpath(DM->DokuPath()));
+        QFile mine(DM->DokuPath() + QStringLiteral("Hobelbank.doc"));
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("meins") == 5);
+        mine.close();
+        m_host->deferBody = false;
+        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>in diesem Thread</P>");
+        m_host->complete(kSingle);
+        for (const bool replace : {false, true}) {
+            QFile::remove(workFile());
+            std::shared_ptr<ModalWatch> question;
+            QString asked;
+            pressF6([&](TfrmDocTitle *d) {
+                question = onNextModalOf<QMessageBox>([&](QMessageBox *box) {
+                    asked = box->text();
+                    keepScreenshot(box, QStringLiteral("export-replace-question.png"));
+                    for (QAbstractButton *button : box->buttons())
+                        if (button->text() == (replace ? QStringLiteral("Ersetzen") : QStringLiteral("Abbrechen")))
+                            button->click();
+                });
+                QTest::keyClick(d, Qt::Key_Return);
+            });
+            QTRY_VERIFY(question && question->acted);
+            QTRY_VERIFY(!m_main->runningExport());
+            QCOMPARE(asked, QStringLiteral("„Hobelbank.doc“ gibt es im Exportordner schon. Soll es ersetzt werden?"));
+            QCOMPARE(QFile::exists(workFile()), replace);
+        }
+        QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
+        m_main->findChild<QMessageBox *>()->close();
+        QVERIFY(QFile::remove(mine.fileName()));
+    }
+
     void aPageWithoutItsMarkersSaysSo()
     {
         QFile::remove(workFile());
