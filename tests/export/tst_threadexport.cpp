@@ -1,15 +1,18 @@
 // The thread export's text work without a window: the title proposal, the
 // picture functions, safe file names, the extraction of a page's lines and
 // the bytes of the work file.
-#include "common/ForumSim.h"
 #include "export/ExportRecord.h"
 #include "export/ExportText.h"
 #include "export/FileNames.h"
 #include "export/PictureDownloader.h"
 #include "export/WordConnection.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +20,48 @@ using namespace tarnvik;
 
 namespace {
 const QString kFolder = QStringLiteral("/tmp/Doku/Pictures/");
+
+// A server on a loopback address that answers each path with what `routes`
+// holds for it (404 otherwise) and closes the connection.
+class CannedServer : public QTcpServer
+{
+public:
+    QHash<QByteArray, QByteArray> routes;
+
+    explicit CannedServer(const QHostAddress &address)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    QByteArray &request = m_requests[socket];
+                    request += socket->readAll();
+                    if (!request.contains("\r\n\r\n"))
+                        return;
+                    socket->write(routes.value(request.split(' ').value(1), answer("404 Not Found", "text/html", {})));
+                    m_requests.remove(socket);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        listen(address);
+    }
+
+    QUrl url(const char *path) const
+    {
+        return QUrl(QStringLiteral("http://%1:%2%3").arg(serverAddress().toString()).arg(serverPort()).arg(QLatin1String(path)));
+    }
+
+    static QByteArray answer(const QByteArray &status, const QByteArray &type, const QByteArray &body,
+                             const QByteArray &headers = {})
+    {
+        return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: "
+               + QByteArray::number(body.size()) + "\r\nConnection: close\r\n" + headers + "\r\n" + body;
+    }
+
+private:
+    QHash<QTcpSocket *, QByteArray> m_requests;
+};
 
 // Whether `file` lies directly in `folder`.
 bool directlyIn(const QString &file, const QString &folder)
@@ -357,18 +402,32 @@ private Q_SLOTS:
         QCOMPARE(int(ExportRecord::load(record).state(checked)), state);
     }
 
-    // Only a whole, successful answer within the size cap becomes a file;
-    // a failure also removes an older file of that name.
-    void downloadsKeepOnlyWholeAnswers()
+    // Only a whole, successful answer within the size cap that holds a
+    // picture becomes a file; a failure also removes an older file of that
+    // name. The server's word for the type counts for nothing.
+    void downloadsKeepOnlyPictures()
     {
-        ForumSim sim;
-        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "JPEG"));
+        const QByteArray html = "<HTML><BODY>Das Bild gibt es nicht mehr.</BODY></HTML>";
+        CannedServer server(QHostAddress::LocalHost), elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+        QVERIFY(server.isListening() && elsewhere.isListening());
+        elsewhere.routes["/seite.html"] = CannedServer::answer("200 OK", "text/html", html);
+        server.routes["/foto.jpg"] = CannedServer::answer("200 OK", "image/jpeg", jpeg);
+        server.routes["/seite.jpg"] = CannedServer::answer("200 OK", "image/jpeg", html);
+        server.routes["/weiter.jpg"] = CannedServer::answer(
+            "302 Found", "text/html", {}, "Location: " + elsewhere.url("/seite.html").toEncoded() + "\r\n");
+        server.routes["/gross.jpg"] = CannedServer::answer("200 OK", "image/jpeg", jpeg + QByteArray(3000, '\0'));
+
         QTemporaryDir dir;
         const QString folder = dir.path() + QLatin1Char('/');
-        const auto job = [&](const QString &path, const QString &name) {
-            return PictureDownload{path.isEmpty() ? QUrl() : sim.url(path), folder + name};
+        const auto job = [&](const char *path, const QString &name) {
+            return PictureDownload{*path ? server.url(path) : QUrl(), folder + name};
         };
-        QFile stale(folder + QStringLiteral("missing.jpg"));
+        QFile stale(folder + QStringLiteral("fehlt.jpg"));
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
         stale.close();
 
@@ -377,15 +436,50 @@ private Q_SLOTS:
         limits.maxBytes = 2000;
         downloader.setLimits(limits);
         QSignalSpy finished(&downloader, &PictureDownloader::finished);
-        downloader.start({job(QStringLiteral("/"), QStringLiteral("small.jpg")),
-                          job(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"), QStringLiteral("big.jpg")),
-                          job(QStringLiteral("/Bilder/gibtsnicht.jpg"), QStringLiteral("missing.jpg")),
-                          job(QString(), QStringLiteral("ftp.jpg"))});
+        downloader.start({job("/foto.jpg", QStringLiteral("foto.jpg")), job("/seite.jpg", QStringLiteral("seite.jpg")),
+                          job("/weiter.jpg", QStringLiteral("weiter.jpg")), job("/gross.jpg", QStringLiteral("gross.jpg")),
+                          job("/fehlt.jpg", QStringLiteral("fehlt.jpg")), job("", QStringLiteral("ftp.jpg"))});
         QVERIFY(finished.wait(20000));
-        QCOMPARE(downloader.done(), 4);
-        QCOMPARE(downloader.failed(), 3);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("small.jpg")});
-        QVERIFY(QFileInfo(folder + QStringLiteral("small.jpg")).size() > 100);
+        QCOMPARE(downloader.done(), 6);
+        QCOMPARE(downloader.failed(), 5);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("foto.jpg")});
+        QCOMPARE(downloader.fetchedFiles(), QStringList{folder + QStringLiteral("foto.jpg")});
+    }
+
+    // What the office reads, judged by the bytes.
+    void officePictures_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("jpeg") << QByteArray("JPEG") << true;
+        QTest::newRow("png") << QByteArray("PNG") << true;
+        QTest::newRow("gif") << QByteArray("GIF") << true;
+        QTest::newRow("bmp") << QByteArray("BMP") << true;
+        QTest::newRow("cut off png") << QByteArray("PNG-cut") << false;
+        QTest::newRow("html") << QByteArray() << false;
+        QTest::newRow("portable pixmap") << QByteArray("PPM") << false; // Qt reads it, the office is not asked to
+    }
+    void officePictures()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("bild.jpg"));
+        QByteArray bytes = "<HTML><BODY><IMG src=x></BODY></HTML>";
+        if (format == "GIF") { // Qt writes no GIF: one pixel
+            bytes = QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
+        } else if (!format.isEmpty()) {
+            QImage picture(300, 200, QImage::Format_RGB32);
+            picture.fill(Qt::darkBlue);
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, format.split('-').first()));
+            if (format.endsWith("-cut"))
+                bytes.truncate(bytes.size() / 2);
+        }
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        out.close();
+        QCOMPARE(isOfficePicture(file), kept);
     }
 };
 
