@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -27,6 +28,13 @@ const QString kWorkFileName = QStringLiteral("Temp.html");
 QString picturesMissing(int count)
 {
     return count == 1 ? QStringLiteral("1 Bild fehlt") : QStringLiteral("%1 Bilder fehlen").arg(count);
+}
+
+QString overLimitNote(int count, int limit)
+{
+    return (count == 1 ? QStringLiteral("1 Bild über der Grenze von %2 nicht geladen")
+                       : QStringLiteral("%1 Bilder über der Grenze von %2 nicht geladen").arg(count))
+        .arg(limit);
 }
 
 bool insideFolder(const QString &file, const QString &folder)
@@ -154,10 +162,21 @@ void ThreadExport::onPageText(const QString &body)
     }
 
     QList<PictureDownload> downloads = m_pictures.downloads;
-    for (qsizetype i = 0; i < downloads.size(); ++i) {
+    const int limit = qMax(0, m_setup.maxPictures);
+    if (downloads.size() > limit) {
+        // Left out, and said so; an older picture of one of their names must
+        // not stand in for it.
+        m_overLimit = int(downloads.size()) - limit;
+        for (qsizetype i = limit; i < downloads.size(); ++i) {
+            if (insideFolder(downloads[i].file, m_setup.picturesFolder))
+                QFile::remove(downloads[i].file);
+        }
+        downloads.resize(limit);
+    }
+    for (PictureDownload &download : downloads) {
         // The names are made safe already; this only guards against a slip.
-        if (i >= kMaxPictures || !insideFolder(downloads[i].file, m_setup.picturesFolder))
-            downloads[i].address.clear();
+        if (!insideFolder(download.file, m_setup.picturesFolder))
+            download.address.clear();
     }
     if (!downloads.isEmpty() && !QDir().mkpath(m_setup.picturesFolder)) {
         const QString error =
@@ -226,7 +245,7 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
     if (result.saveFailed) {
         // A document that was not saved must not go unnoticed.
         showMessage(result.error);
-        end(result.error + missingNote());
+        end(result.error + picturesNote());
         return;
     }
     if (result.ok)
@@ -238,7 +257,7 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
         text = QStringLiteral("Der Thread wurde an das gewählte Dokument angehängt.");
     else
         text = QStringLiteral("Dokument gespeichert: %1").arg(QDir::toNativeSeparators(result.documentFile));
-    end(text + missingNote());
+    end(text + picturesNote());
 }
 
 // The thread is in a document: for a new one, what it looks like now is
@@ -264,7 +283,7 @@ void ThreadExport::reportOfficeMissing(const QString &reason)
         text += QStringLiteral(", die Bilder liegen in „%1“").arg(QDir::toNativeSeparators(m_setup.picturesFolder));
     text += QLatin1Char('.');
     showMessage(text);
-    end(text + missingNote());
+    end(text + picturesNote());
 }
 
 // A message beside the window that does not hold up the program's loop.
@@ -277,18 +296,26 @@ void ThreadExport::showMessage(const QString &text)
     box->open();
 }
 
-QString ThreadExport::missingNote() const
+QString ThreadExport::picturesNote() const
 {
-    return m_missing > 0 ? QStringLiteral(" (%1)").arg(picturesMissing(m_missing)) : QString();
+    QStringList notes;
+    if (m_missing > 0)
+        notes << picturesMissing(m_missing);
+    if (m_overLimit > 0)
+        notes << overLimitNote(m_overLimit, qMax(0, m_setup.maxPictures));
+    return notes.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(notes.join(QStringLiteral("; ")));
 }
 
 void ThreadExport::cancel()
 {
     if (m_phase != Phase::ReadingPage && m_phase != Phase::Downloading)
         return;
-    // Pictures that are not complete leave nothing behind; the work file is
-    // written only after the last picture.
+    // Pictures that are not complete leave nothing behind, and the ones this
+    // export fetched go as well; the work file is written only after the
+    // last picture.
     m_downloader->cancel();
+    for (const QString &file : m_downloader->fetchedFiles())
+        QFile::remove(file);
     end(QStringLiteral("Export abgebrochen."));
 }
 

@@ -26,6 +26,9 @@ class ThreadExport : public QObject
 {
     Q_OBJECT
 public:
+    // The most pictures an export fetches.
+    static constexpr int kMaxPictures = 2000;
+
     // The page shown and the program's folders, taken when the export starts.
     struct Setup {
         QString pageTitle;      // caption of the title strip
@@ -36,6 +39,8 @@ public:
         QString workFolder;     // ends in a separator; "Temp.html" goes there
         // What earlier exports wrote; empty: "Exporte.json" in the per-user data folder.
         QString recordFile;
+        // Pictures beyond this many are pointed at local names but not fetched.
+        int maxPictures = kMaxPictures;
     };
 
     enum class Phase { Idle, ReadingPage, Downloading, Office, Done };
@@ -57,15 +62,15 @@ public:
     QString workFile() const;
     TfrmExportProgress *progressDialog() const;
     PictureDownloader *downloader() const { return m_downloader; }
-    // Pictures that could not be fetched, once the downloads are over.
+    // Pictures that could not be fetched, once the downloads are over, and
+    // the ones beyond the limit that were not tried.
     int missingPictures() const { return m_missing; }
+    int picturesOverLimit() const { return m_overLimit; }
 
     // How long the export waits before it shows its progress.
     static constexpr int kProgressDelayMs = 400;
     // A page text longer than this is not exported.
     static constexpr qsizetype kMaxPageChars = 64 * 1024 * 1024;
-    // Pictures beyond this many are pointed at local names but not fetched.
-    static constexpr int kMaxPictures = 2000;
 
 Q_SIGNALS:
     // A line for the status bar.
@@ -90,7 +95,7 @@ private:
     void updateProgressText();
     void updateCursor();
     void end(const QString &status);
-    QString missingNote() const;
+    QString picturesNote() const;
 
     QPointer<QWidget> m_owner;
     QPointer<BrowserHost> m_browser;
@@ -105,6 +110,7 @@ private:
     QTimer *m_progressTimer = nullptr;
     bool m_cursorSet = false;
     int m_missing = 0;
+    int m_overLimit = 0;
     QString m_officeStage; // what the office phase does now
 };
 

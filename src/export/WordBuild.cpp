@@ -179,6 +179,8 @@ WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile,
         saveChecked(c.document.model, result.documentFile, {picturesFetched, pictureBytes});
         if (targetIndex > 0)
             insertIntoOpenDocument(c, result.documentFile, targetIndex);
+        else if (c.startedByProgram())
+            noteOpenDocument(c.started, result.documentFile);
         showDocument(c.document.model);
         result.ok = true;
     } catch (const WordError &e) {

@@ -22,7 +22,9 @@ void TWordApplication::connect(StartedOffice &started, const WordBuildStage &sta
     const OfficeOptions options = officeOptions();
     Reference<css::uno::XComponentContext> office = resolveOffice(options.pipeName);
     if (!office.is()) {
-        started = {}; // whatever the program started there has ended
+        // Whatever the program started there has ended, perhaps killed.
+        clearLeftovers(started);
+        started = {};
         if (connectKind == ConnectKind::RunningInstance)
             throw WordError{QStringLiteral("Die Textverarbeitung (LibreOffice Writer) läuft nicht.")};
         if (stage)

@@ -8,6 +8,7 @@
 #include "common/Widgets.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
+#include "export/ThreadExport.h"
 #include "export/Title.h"
 #include "export/WordConnection.h"
 #include "main/Main.h"
@@ -234,6 +235,32 @@ private Q_SLOTS:
         QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
         m_main->findChild<QMessageBox *>()->close();
         QVERIFY(QFile::remove(mine.fileName()));
+    }
+
+    // Pictures beyond the export's limit are not fetched and are counted
+    // apart from the ones that could not be fetched.
+    void picturesOverTheLimitAreCountedApart()
+    {
+        m_host->deferBody = false;
+        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
+                                      "<P><IMG src=\"ftp://x/1.jpg\"> <IMG src=\"ftp://x/2.jpg\"></P>\r\n"
+                                      "<P><IMG src=\"ftp://x/3.jpg\"></P>\r\n<P>in diesem Thread</P>");
+        tarnvik::ThreadExport::Setup setup;
+        setup.pageTitle = QStringLiteral("Re: Hobelbank");
+        setup.pageAddress = QUrl(kSingle);
+        setup.documentFolder = DM->DokuPath();
+        setup.picturesFolder = DM->PicturesPath();
+        setup.workFolder = DM->WorkPath();
+        setup.maxPictures = 1;
+        tarnvik::ThreadExport run(m_main.get(), m_host, setup);
+        QSignalSpy status(&run, &tarnvik::ThreadExport::statusMessage);
+        run.startWith(QStringLiteral("Hobelbank"), 0);
+        QTRY_COMPARE(status.size(), 1);
+        QVERIFY2(status.first().first().toString().endsWith(
+                     QStringLiteral("(1 Bild fehlt; 2 Bilder über der Grenze von 1 nicht geladen)")),
+                 qPrintable(status.first().first().toString()));
+        QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
+        m_main->findChild<QMessageBox *>()->close();
     }
 
     void aPageWithoutItsMarkersSaysSo()

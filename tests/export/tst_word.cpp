@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <csignal>
+
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -467,6 +469,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!resolveOffice(m_options.pipeName).is(), 10000);
         QVERIFY(word::officeProcesses(m_options.pipeName).isEmpty());
         QVERIFY(ListOpenDocuments().isEmpty());
+    }
+
+    // The office the program started is killed while it shows the new
+    // document: the lock file it leaves beside it goes, so that the document
+    // does not count as open elsewhere.
+    void aKilledOfficeLeavesNoLockBehind()
+    {
+        const WordBuildResult result = build(m_folder, QStringLiteral("Hobelbank"), 0, true);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        const QString lock = word::documentLockFile(result.documentFile);
+        QTRY_VERIFY(QFile::exists(lock));
+        for (const qint64 pid : word::officeProcesses(m_options.pipeName))
+            ::kill(pid_t(pid), SIGKILL);
+        QTRY_VERIFY(word::officeProcesses(m_options.pipeName).isEmpty());
+        QVERIFY(QFile::exists(lock));
+        QVERIFY(ListOpenDocuments().isEmpty());
+        QVERIFY(!QFile::exists(lock));
     }
 };
 
