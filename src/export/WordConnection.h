@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -38,7 +39,8 @@ QString unavailableMessage();
 // program on a desktop; tests and benchmarks set a headless office with a
 // profile of its own before the first office call.
 struct OfficeOptions {
-    // Pipe the office accepts connections on ("tarnvik_" and the user id).
+    // Pipe the office accepts connections on: the user's and the desktop
+    // session's own (see sessionPipeName).
     QString pipeName;
     // Empty: the user's own LibreOffice profile. Otherwise a folder for a
     // profile of its own (made by the office on its first start).
@@ -53,6 +55,13 @@ struct OfficeOptions {
 
     static OfficeOptions defaults();
 };
+// The pipe of `user` in the desktop session that `environment` describes:
+// "tarnvik_", the user, and a short hash of the session (its login session,
+// displays and session bus), so that another session of the same user, or
+// one that has ended, never lends its office and documents to this one.
+// Without any session, "tarnvik_" and the user.
+QString sessionPipeName(const QString &user, const QProcessEnvironment &environment);
+
 // Thread-safe; takes effect for the next connection.
 void setOfficeOptions(const OfficeOptions &options);
 OfficeOptions officeOptions();

@@ -181,6 +181,40 @@ private slots:
         QVERIFY(word::documentFilePath(QStringLiteral("e/"), title, target).isEmpty());
     }
 
+    // The office's pipe belongs to one desktop session of the user.
+    void sessionPipeName_data()
+    {
+        QTest::addColumn<QStringList>("first");
+        QTest::addColumn<QStringList>("second");
+        QTest::addColumn<bool>("same");
+        const QStringList desktop{"XDG_SESSION_ID=3", "DISPLAY=:0", "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus"};
+        QTest::newRow("the same session") << desktop << desktop << true;
+        QTest::newRow("a second display") << desktop << QStringList{"XDG_SESSION_ID=5", "DISPLAY=:1"} << false;
+        QTest::newRow("the next login on the display")
+            << desktop << QStringList{"XDG_SESSION_ID=4", "DISPLAY=:0", "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus"}
+            << false;
+        QTest::newRow("another session bus") << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:abstract=/tmp/dbus-a"}
+                                             << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:abstract=/tmp/dbus-b"} << false;
+        QTest::newRow("a wayland session") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QStringList{"WAYLAND_DISPLAY=wayland-1"}
+                                           << false;
+        QTest::newRow("no session") << QStringList{"HOME=/root"} << QStringList{"LANG=C"} << true;
+    }
+    void sessionPipeName()
+    {
+        QFETCH(QStringList, first);
+        QFETCH(QStringList, second);
+        QFETCH(bool, same);
+        const auto pipe = [](const QStringList &variables) {
+            QProcessEnvironment environment;
+            for (const QString &variable : variables)
+                environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+            return word::sessionPipeName(QStringLiteral("1000"), environment);
+        };
+        QCOMPARE(pipe(first) == pipe(second), same);
+        QVERIFY(pipe(first).startsWith(QStringLiteral("tarnvik_1000")));
+        QVERIFY(pipe(first).size() <= 32); // the office makes a socket path of it
+    }
+
     void pictureWidthLimit_data()
     {
         QTest::addColumn<QSize>("size");
