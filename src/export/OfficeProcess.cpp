@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace tarnvik::word {
@@ -38,6 +39,66 @@ qint64 parentOf(const QByteArray &stat)
         return 0;
     const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
     return fields.size() > 1 ? fields.at(1).toLongLong() : 0;
+}
+
+// The office's pipe is a local socket "OSL_PIPE_<uid>_<pipe>" in the
+// temporary folder; the system's socket table names its inode.
+QByteArray pipeSocketInode(const QString &pipe)
+{
+#ifdef Q_OS_LINUX
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray suffix = QStringLiteral("/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe).toUtf8();
+    // The file tells no size: read until a line comes back empty.
+    for (int lines = 0; lines < 100000; ++lines) {
+        const QByteArray line = table.readLine(4096);
+        if (line.isEmpty())
+            break;
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 8 && fields.at(7).endsWith(suffix))
+            return fields.at(6);
+    }
+#else
+    Q_UNUSED(pipe);
+#endif
+    return {};
+}
+
+// The office process that holds the socket `inode`; 0 when none is found.
+qint64 socketHolder(const QByteArray &inode)
+{
+#ifdef Q_OS_LINUX
+    const QByteArray target = "socket:[" + inode + ']';
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || !procEntry(entry, "cmdline").contains("soffice"))
+            continue;
+        const QString fds = QStringLiteral("/proc/%1/fd/").arg(entry);
+        for (const QString &fd : QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+            char link[64];
+            const ssize_t length = ::readlink(QFile::encodeName(fds + fd).constData(), link, sizeof link);
+            if (length > 0 && QByteArray(link, length) == target)
+                return pid;
+        }
+    }
+#else
+    Q_UNUSED(inode);
+#endif
+    return 0;
+}
+
+// What a process's environment says of its desktop session.
+QProcessEnvironment environmentOf(qint64 pid)
+{
+    QProcessEnvironment environment;
+    for (const QByteArray &variable : procEntry(QString::number(pid), "environ").split('\0')) {
+        if (const qsizetype eq = variable.indexOf('='); eq > 0)
+            environment.insert(QString::fromUtf8(variable.left(eq)), QString::fromUtf8(variable.mid(eq + 1)));
+    }
+    return environment;
 }
 
 bool isUtf8(const QString &locale)
@@ -150,6 +211,16 @@ bool endOfficeProcesses(const QString &pipe, qint64 parent, int waitMs)
     }
 #endif
     return left.isEmpty();
+}
+
+bool officeInThisSession(const QString &pipe)
+{
+    const QByteArray inode = pipeSocketInode(pipe);
+    const qint64 office = inode.isEmpty() ? 0 : socketHolder(inode);
+    const QProcessEnvironment environment = office ? environmentOf(office) : QProcessEnvironment();
+    if (environment.isEmpty())
+        return true;
+    return sessionPipeName(QString(), environment) == sessionPipeName(QString(), QProcessEnvironment::systemEnvironment());
 }
 
 QString documentLockFile(const QString &document)

@@ -41,6 +41,13 @@ QList<qint64> officeProcesses(const QString &pipe, qint64 parent = 0);
 // left; true when none is left.
 bool endOfficeProcesses(const QString &pipe, qint64 parent, int waitMs);
 
+// Whether the office listening on `pipe` runs in the desktop session the
+// program runs in (see sessionPipeName). A second office on the user's
+// profile hands its pipe to the one running already, which may belong to
+// another session of the user: its documents are not this session's. True
+// where the system does not tell.
+bool officeInThisSession(const QString &pipe);
+
 // The lock file the office keeps beside a document it has open
 // (".~lock.<name>#"). An office that is killed leaves it behind, and the
 // next office to open the document takes it as open elsewhere.

@@ -1,5 +1,7 @@
 #include "export/WordLink.h"
 
+#include "export/OfficeProcess.h"
+
 #include <QUrl>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
@@ -31,6 +33,11 @@ void TWordApplication::connect(StartedOffice &started, const WordBuildStage &sta
             stage(QStringLiteral("Textverarbeitung wird gestartet…"));
         office = startOffice(options, started);
     }
+    // The office on the pipe may be another session's, which took over the
+    // pipe from the office started here: its documents are not this session's.
+    if (!officeInThisSession(options.pipeName))
+        throw WordError{QStringLiteral("Die Textverarbeitung (LibreOffice Writer) läuft in einer anderen Sitzung: "
+                                       "bitte sie dort beenden, dann noch einmal exportieren.")};
     context = office;
     desktop = desktopOf(office);
 }

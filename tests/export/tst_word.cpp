@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStorageInfo>
@@ -18,6 +19,8 @@
 #include <QThread>
 
 #include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
@@ -248,6 +251,38 @@ private slots:
         QVERIFY(word::endOfficeProcesses(pipe, launcher.processId(), 200));
         QVERIFY(launcher.waitForFinished(5000));
         QVERIFY(word::officeProcesses(pipe).isEmpty());
+    }
+
+    // An office on the program's pipe counts only when it runs in this
+    // desktop session: a stand-in office listens on a pipe, started from
+    // this session or from another one.
+    void anOfficeOfAnotherSessionIsNotUsed_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<bool>("ours");
+        QTest::newRow("this session") << qEnvironmentVariable("DISPLAY") << true;
+        QTest::newRow("another session") << QStringLiteral(":77") << false;
+    }
+    void anOfficeOfAnotherSessionIsNotUsed()
+    {
+        QFETCH(QString, display);
+        QFETCH(bool, ours);
+        const QString pipe = QStringLiteral("tarnvik_session_%1").arg(QCoreApplication::applicationPid());
+        const QString socket = QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe);
+        QProcess office;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        office.setProcessEnvironment(environment);
+        office.start(QStringLiteral("bash"),
+                     {QStringLiteral("-c"), QStringLiteral("exec -a soffice.bin \"$0\" --stand-in-office \"$1\""),
+                      QCoreApplication::applicationFilePath(), socket});
+        const auto stop = qScopeGuard([&] {
+            office.kill();
+            office.waitForFinished();
+            QFile::remove(socket);
+        });
+        QVERIFY(office.waitForReadyRead(10000));
+        QCOMPARE(word::officeInThisSession(pipe), ours);
     }
 
     void noOfficeGivesAMessageAndKeepsTheFiles()
@@ -520,8 +555,30 @@ private slots:
         QVERIFY(QFile::exists(lock));
         QVERIFY(ListOpenDocuments().isEmpty());
         QVERIFY(!QFile::exists(lock));
+        QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_options.pipeName));
     }
 };
 
-QTEST_GUILESS_MAIN(TestWord)
+int main(int argc, char *argv[])
+{
+    // The stand-in office of the session test: listens on a socket until its
+    // input ends.
+    if (argc == 3 && qstrcmp(argv[1], "--stand-in-office") == 0) {
+        QCoreApplication app(argc, argv);
+        QLocalServer server;
+        if (!server.listen(QString::fromLocal8Bit(argv[2])))
+            return 1;
+        std::puts("listening");
+        std::fflush(stdout);
+        QFile input;
+        if (input.open(stdin, QIODevice::ReadOnly))
+            input.readAll();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true); // as QTEST_GUILESS_MAIN: the pictures' density counts
+    TestWord test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_word.moc"
