@@ -244,7 +244,7 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
     }
     if (result.saveFailed) {
         // A document that was not saved must not go unnoticed.
-        showMessage(result.error);
+        showMessage(result.error, QMessageBox::Warning);
         end(result.error + picturesNote());
         return;
     }
@@ -282,16 +282,16 @@ void ThreadExport::reportOfficeMissing(const QString &reason)
     if (m_pictures.picturesFound)
         text += QStringLiteral(", die Bilder liegen in „%1“").arg(QDir::toNativeSeparators(m_setup.picturesFolder));
     text += QLatin1Char('.');
-    showMessage(text);
+    showMessage(text, QMessageBox::Information);
     end(text + picturesNote());
 }
 
 // A message beside the window that does not hold up the program's loop.
-void ThreadExport::showMessage(const QString &text)
+void ThreadExport::showMessage(const QString &text, QMessageBox::Icon icon)
 {
     if (!m_owner)
         return;
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok, m_owner);
+    auto *box = new QMessageBox(icon, QStringLiteral("Tarnvik"), text, QMessageBox::Ok, m_owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

@@ -2,6 +2,7 @@
 
 #include "export/ExportText.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
@@ -90,7 +91,7 @@ private:
     void onDocumentBuilt(const WordBuildResult &result);
     void onExported(const QString &documentFile);
     void reportOfficeMissing(const QString &reason);
-    void showMessage(const QString &text);
+    void showMessage(const QString &text, QMessageBox::Icon icon);
     void showProgress();
     void updateProgressText();
     void updateCursor();
