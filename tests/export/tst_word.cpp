@@ -196,8 +196,6 @@ private slots:
         QTest::newRow("the next login on the display")
             << desktop << QStringList{"XDG_SESSION_ID=4", "DISPLAY=:0", "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus"}
             << false;
-        QTest::newRow("another session bus") << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:abstract=/tmp/dbus-a"}
-                                             << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:abstract=/tmp/dbus-b"} << false;
         QTest::newRow("a wayland session") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QStringList{"WAYLAND_DISPLAY=wayland-1"}
                                            << false;
         QTest::newRow("no session") << QStringList{"HOME=/root"} << QStringList{"LANG=C"} << true;
