@@ -3,16 +3,22 @@
 // Prints the office phase of the export (open the work file, format, embed
 // and narrow the pictures, save as ".doc") for a whole thread of M messages
 // with P pictures, next to LibreOffice's own conversion of the same HTML
-// file ("soffice --headless --convert-to doc"), measured in the same run:
-//   "phase, office running"  = the phase against an office that already runs,
-//   "phase, office started"  = the same with the office started first
+// file ("soffice --headless --convert-to doc"), measured in the same run,
+// one figure per line as "name value":
+//   office_phase_running_ms  = the phase against an office that already runs,
+//   office_phase_started_ms  = the same with the office started first
 //                              ("running or new" finding none),
-//   "convert-to"             = one soffice process: start, load, save, exit.
+//   convert_to_ms            = one soffice process: start, load, save, exit,
+//   *_ratio                  = a phase against convert_to_ms (target <= 1.3),
+//   document_kib             = the saved document (the conversion links its
+//                              pictures; the phase embeds them).
 // Each office has a profile of its own, made by a warm-up run first.
-// Times are medians of N runs, in milliseconds. With --keep the work file,
-// pictures and documents stay in FOLDER for a look; with --visible the
+// Times are medians of N runs, in milliseconds. Notes (and with BENCH_STAGES
+// set, the stages of each phase) go to the error stream. With --keep the work
+// file, pictures and documents stay in FOLDER for a look; with --visible the
 // office shows its windows (under a display) and only the phase runs, once.
 
+#include "BenchUtil.h"
 #include "export/ThreadHtml.h"
 #include "export/OfficeUno.h"
 #include "export/WordConnection.h"
@@ -36,10 +42,9 @@ namespace word = tarnvik::word;
 
 namespace {
 
-double median(std::vector<double> v)
+void figure(const char *name, double value)
 {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    std::printf("%s %.3f\n", name, value);
 }
 
 // A photo-like JPEG, so that the files weigh what forum pictures weigh.
@@ -59,14 +64,14 @@ bool writePhoto(const QString &file, QSize size, quint32 seed)
 
 bool officeGone(const QString &pipe)
 {
-    return !tarnvik::office::resolveOffice(pipe).is();
+    return !tarnvik::word::resolveOffice(pipe).is();
 }
 
 void quitOffice(const QString &pipe)
 {
     try {
-        if (const auto office = tarnvik::office::resolveOffice(pipe); office.is())
-            tarnvik::office::desktopOf(office)->terminate();
+        if (const auto office = tarnvik::word::resolveOffice(pipe); office.is())
+            tarnvik::word::desktopOf(office)->terminate();
     } catch (...) {
     }
     QElapsedTimer t;
@@ -93,7 +98,7 @@ int main(int argc, char *argv[])
     const int pictureCount = parser.value(QStringLiteral("pictures")).toInt();
 
     if (!word::isAvailable()) {
-        std::printf("word-processor binding not built\n");
+        std::fprintf(stderr, "word-processor binding not built\n");
         return 0;
     }
 
@@ -128,8 +133,8 @@ int main(int argc, char *argv[])
     const QString html = tmp.filePath(QStringLiteral("Temp.html"));
     if (!threadhtml::write(html, QStringLiteral("Hobelbank"), messages))
         return 1;
-    std::printf("thread: %d messages, %d pictures, work file %lld KiB\n", messageCount, picture,
-                QFileInfo(html).size() / 1024);
+    std::fprintf(stderr, "thread: %d messages, %d pictures, work file %lld KiB\n", messageCount, picture,
+                 QFileInfo(html).size() / 1024);
 
     word::OfficeOptions options = word::OfficeOptions::defaults();
     options.pipeName = QStringLiteral("tarnvik_bench_%1").arg(QCoreApplication::applicationPid());
@@ -142,12 +147,12 @@ int main(int argc, char *argv[])
         QElapsedTimer t;
         t.start();
         QStringList stages;
-        const WordBuildResult r = word::buildDocumentNow(folder, html, QStringLiteral("Hobelbank"), 0, true,
+        const WordBuildResult r = word::buildDocumentNow(folder, html, QStringLiteral("Hobelbank"), 0, true, picture,
                                                          [&](const QString &stage) {
                                                              stages << QStringLiteral("%1 %2").arg(t.elapsed()).arg(stage);
                                                          });
         if (qEnvironmentVariableIsSet("BENCH_STAGES"))
-            std::printf("  %s\n", qPrintable(stages.join(QStringLiteral(" | "))));
+            std::fprintf(stderr, "  %s | %lld end\n", qPrintable(stages.join(QStringLiteral(" | "))), t.elapsed());
         *ms = double(t.elapsed());
         if (!r.ok)
             std::fprintf(stderr, "office phase failed: %s\n", qPrintable(r.error));
@@ -175,8 +180,7 @@ int main(int argc, char *argv[])
         if (!ok)
             std::fprintf(stderr, "convert-to failed: %s\n", soffice.readAll().constData());
         if (qEnvironmentVariableIsSet("BENCH_STAGES"))
-            std::printf("  convert-to: %lld KiB; ours: %lld KiB\n", QFileInfo(convertOut + QStringLiteral("/Temp.doc")).size() / 1024,
-                        QFileInfo(folder + QStringLiteral("Hobelbank.doc")).size() / 1024);
+            std::fprintf(stderr, "  convert-to: %lld KiB\n", QFileInfo(convertOut + QStringLiteral("/Temp.doc")).size() / 1024);
         QFile::remove(convertOut + QStringLiteral("/Temp.doc"));
         return ok;
     };
@@ -184,13 +188,13 @@ int main(int argc, char *argv[])
     double ms = 0;
     if (parser.isSet(QStringLiteral("visible"))) {
         const bool ok = phase(&ms);
-        std::printf("phase with a visible office: %.0f ms\n", ms);
+        figure("office_phase_visible_ms", ms);
         return ok ? 0 : 1;
     }
     // Warm-up: both profiles made, both offices' files in the page cache.
     if (!convert(&ms) || !phase(&ms))
         return 1;
-    std::printf("warm-up: convert-to and first phase done\n");
+    std::fprintf(stderr, "warm-up: convert-to and first phase done\n");
 
     std::vector<double> running, started, converted;
     for (int i = 0; i < runs; ++i) {
@@ -212,10 +216,11 @@ int main(int argc, char *argv[])
     }
 
     const double floor = median(converted);
-    std::printf("%-28s %8s %8s\n", "", "ms", "ratio");
-    std::printf("%-28s %8.0f %8.2f\n", "phase, office running", median(running), median(running) / floor);
-    std::printf("%-28s %8.0f %8.2f\n", "phase, office started", median(started), median(started) / floor);
-    std::printf("%-28s %8.0f %8.2f\n", "convert-to (floor)", floor, 1.0);
-    std::printf("target: ratio <= 1.3\n");
+    figure("office_phase_running_ms", median(running));
+    figure("office_phase_started_ms", median(started));
+    figure("convert_to_ms", floor);
+    figure("office_phase_running_ratio", median(running) / floor);
+    figure("office_phase_started_ratio", median(started) / floor);
+    figure("document_kib", double(QFileInfo(folder + QStringLiteral("Hobelbank.doc")).size() / 1024));
     return 0;
 }

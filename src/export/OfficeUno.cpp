@@ -14,7 +14,7 @@
 #include <csignal>
 #endif
 
-namespace tarnvik::office {
+namespace tarnvik::word {
 
 using css::uno::Reference;
 
@@ -77,4 +77,4 @@ Reference<css::frame::XDesktop2> desktopOf(const Reference<css::uno::XComponentC
     return css::frame::Desktop::create(ctx);
 }
 
-} // namespace tarnvik::office
+} // namespace tarnvik::word

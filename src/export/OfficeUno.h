@@ -15,7 +15,7 @@
 #include <initializer_list>
 #include <utility>
 
-namespace tarnvik::office {
+namespace tarnvik::word {
 
 namespace css = com::sun::star;
 
@@ -47,4 +47,4 @@ css::uno::Reference<css::uno::XComponentContext> resolveOffice(const QString &pi
 // The office's desktop for a resolved context.
 css::uno::Reference<css::frame::XDesktop2> desktopOf(const css::uno::Reference<css::uno::XComponentContext> &ctx);
 
-} // namespace tarnvik::office
+} // namespace tarnvik::word

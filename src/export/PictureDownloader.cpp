@@ -1,12 +1,31 @@
 #include "export/PictureDownloader.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QImageReader>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace tarnvik {
+
+bool isOfficePicture(const QString &file)
+{
+    // The formats the office reads that Qt can check here.
+    static const QList<QByteArray> formats{"jpeg", "png", "gif", "bmp", "tiff"};
+    QImageReader reader(file);
+    reader.setDecideFormatFromContent(true);
+    if (!formats.contains(reader.format()))
+        return false;
+    const QSize size = reader.size();
+    if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxPicturePixels)
+        return false;
+    if (reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(size.scaled(QSize(64, 64), Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    return !reader.read().isNull();
+}
 
 struct PictureDownloader::Transfer {
     QString file;
@@ -24,6 +43,7 @@ PictureDownloader::PictureDownloader(QObject *parent) : QObject(parent)
 PictureDownloader::~PictureDownloader()
 {
     cancel();
+    m_run.reset();
 }
 
 void PictureDownloader::start(const QList<PictureDownload> &downloads)
@@ -31,6 +51,7 @@ void PictureDownloader::start(const QList<PictureDownload> &downloads)
     cancel();
     m_queue.assign(downloads.begin(), downloads.end());
     m_failedFiles.clear();
+    m_fetchedFiles.clear();
     m_totalBytes = 0;
     m_total = int(downloads.size());
     m_done = 0;
@@ -59,6 +80,7 @@ void PictureDownloader::cancel()
         // Without a commit the temporary file goes with its writer.
         it.value()->output->cancelWriting();
     }
+    m_run = std::make_shared<int>(0);
     m_running = false;
 }
 
@@ -157,17 +179,42 @@ void PictureDownloader::onFinished(QNetworkReply *reply)
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         ok = !status.isValid() || (status.toInt() >= 200 && status.toInt() < 300);
     }
-    // A picture counts only when it came whole and is in place under its name.
+    // A picture counts only when it came whole, is in place under its name
+    // and holds a picture.
     ok = ok && consume(reply, *transfer) && transfer->bytes > 0 && transfer->output->commit();
     if (!ok)
         transfer->output->cancelWriting();
     transfer->output.reset();
-    countDone(transfer->file, ok);
+    if (!ok) {
+        countDone(transfer->file, false);
+        return;
+    }
+    m_fetchedFiles.append(transfer->file);
+    startMore();
+    check(transfer->file);
+}
+
+// Decoding takes a moment per picture: it runs beside the transfers, off the
+// UI thread, and its answer comes back to it.
+void PictureDownloader::check(const QString &file)
+{
+    const std::weak_ptr<int> run = m_run;
+    QThreadPool::globalInstance()->start([this, file, run] {
+        const bool ok = isOfficePicture(file);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, file, run, ok] {
+                if (!run.expired())
+                    countDone(file, ok);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void PictureDownloader::countDone(const QString &file, bool ok)
 {
     if (!ok) {
+        m_fetchedFiles.removeOne(file);
         // An older picture of this name must not stand in for the missing one.
         QFile::remove(file);
         m_failedFiles.append(file);

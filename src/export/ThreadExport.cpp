@@ -2,17 +2,21 @@
 
 #include "browser/BrowserHost.h"
 #include "export/ExportProgress.h"
+#include "export/ExportRecord.h"
 #include "export/FileNames.h"
 #include "export/PictureDownloader.h"
 #include "export/Title.h"
 #include "export/WordConnection.h"
 #include "state/ErrorReport.h"
 #include "state/FileAccess.h"
+#include "state/WorkFolder.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace tarnvik {
@@ -26,6 +30,13 @@ QString picturesMissing(int count)
     return count == 1 ? QStringLiteral("1 Bild fehlt") : QStringLiteral("%1 Bilder fehlen").arg(count);
 }
 
+QString overLimitNote(int count, int limit)
+{
+    return (count == 1 ? QStringLiteral("1 Bild über der Grenze von %2 nicht geladen")
+                       : QStringLiteral("%1 Bilder über der Grenze von %2 nicht geladen").arg(count))
+        .arg(limit);
+}
+
 bool insideFolder(const QString &file, const QString &folder)
 {
     return QDir::cleanPath(QFileInfo(file).absolutePath()) == QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
@@ -36,6 +47,8 @@ bool insideFolder(const QString &file, const QString &folder)
 ThreadExport::ThreadExport(QWidget *owner, BrowserHost *browser, const Setup &setup)
     : QObject(owner), m_owner(owner), m_browser(browser), m_setup(setup)
 {
+    if (m_setup.recordFile.isEmpty() && !userDataFolder().isEmpty())
+        m_setup.recordFile = userDataFolder() + QStringLiteral("Exporte.json");
     m_downloader = new PictureDownloader(this);
     connect(m_downloader, &PictureDownloader::progress, this, &ThreadExport::updateProgressText);
     connect(m_downloader, &PictureDownloader::finished, this, &ThreadExport::onDownloadsFinished);
@@ -64,13 +77,35 @@ bool ThreadExport::start()
     QString title = m_setup.pageTitle;
     int target = 0;
     AskDocTitle(m_owner, title, target);
-    if (title.isEmpty()) {
+    if (title.isEmpty() || (target == 0 && !mayReplace(title))) {
         m_phase = Phase::Done;
         QTimer::singleShot(0, this, &ThreadExport::finished);
         return false;
     }
     startWith(title, target);
     return true;
+}
+
+// A document the user may have edited since the last export wrote it is
+// replaced only when the user says so.
+bool ThreadExport::mayReplace(const QString &title)
+{
+    const QString document = word::documentFilePath(m_setup.documentFolder, toValidFileName(title), 0);
+    if (document.isEmpty() || !word::isAvailable())
+        return true; // nothing is replaced, or the office phase refuses the name with a message
+    const ExportRecord::State state = ExportRecord::load(m_setup.recordFile).state(document);
+    if (state == ExportRecord::State::Absent || state == ExportRecord::State::AsWritten)
+        return true;
+    const QString name = QFileInfo(document).fileName();
+    const QString text =
+        state == ExportRecord::State::Changed
+            ? QStringLiteral("„%1“ wurde seit dem letzten Export verändert. Soll es ersetzt werden?").arg(name)
+            : QStringLiteral("„%1“ gibt es im Exportordner schon. Soll es ersetzt werden?").arg(name);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Tarnvik"), text, QMessageBox::NoButton, m_owner);
+    QPushButton *replace = box.addButton(QStringLiteral("Ersetzen"), QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole));
+    box.exec();
+    return box.clickedButton() == replace;
 }
 
 void ThreadExport::startWith(const QString &title, int targetIndex)
@@ -127,10 +162,21 @@ void ThreadExport::onPageText(const QString &body)
     }
 
     QList<PictureDownload> downloads = m_pictures.downloads;
-    for (qsizetype i = 0; i < downloads.size(); ++i) {
+    const int limit = qMax(0, m_setup.maxPictures);
+    if (downloads.size() > limit) {
+        // Left out, and said so; an older picture of one of their names must
+        // not stand in for it.
+        m_overLimit = int(downloads.size()) - limit;
+        for (qsizetype i = limit; i < downloads.size(); ++i) {
+            if (insideFolder(downloads[i].file, m_setup.picturesFolder))
+                QFile::remove(downloads[i].file);
+        }
+        downloads.resize(limit);
+    }
+    for (PictureDownload &download : downloads) {
         // The names are made safe already; this only guards against a slip.
-        if (i >= kMaxPictures || !insideFolder(downloads[i].file, m_setup.picturesFolder))
-            downloads[i].address.clear();
+        if (!insideFolder(download.file, m_setup.picturesFolder))
+            download.address.clear();
     }
     if (!downloads.isEmpty() && !QDir().mkpath(m_setup.picturesFolder)) {
         const QString error =
@@ -175,6 +221,7 @@ void ThreadExport::writeWorkFileAndBuild()
     // phase refuses any other.
     BuildWordDocument(
         m_setup.documentFolder, file, toValidFileName(m_title), m_targetIndex, m_pictures.picturesFound,
+        m_downloader->done() - m_downloader->failed(),
         [self](const WordBuildResult &result) {
             if (self)
                 self->onDocumentBuilt(result);
@@ -195,6 +242,14 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
         reportOfficeMissing(result.error);
         return;
     }
+    if (result.saveFailed) {
+        // A document that was not saved must not go unnoticed.
+        showMessage(result.error, QMessageBox::Warning);
+        end(result.error + picturesNote());
+        return;
+    }
+    if (result.ok)
+        onExported(result.documentFile);
     QString text;
     if (!result.ok)
         text = QStringLiteral("Das Dokument konnte nicht erstellt werden: %1").arg(result.error);
@@ -202,7 +257,20 @@ void ThreadExport::onDocumentBuilt(const WordBuildResult &result)
         text = QStringLiteral("Der Thread wurde an das gewählte Dokument angehängt.");
     else
         text = QStringLiteral("Dokument gespeichert: %1").arg(QDir::toNativeSeparators(result.documentFile));
-    end(text + missingNote());
+    end(text + picturesNote());
+}
+
+// The thread is in a document: for a new one, what it looks like now is
+// what the next export compares with before it replaces it.
+void ThreadExport::onExported(const QString &documentFile)
+{
+    if (m_targetIndex > 0)
+        return;
+    ExportRecord record = ExportRecord::load(m_setup.recordFile);
+    record.noteWritten(documentFile);
+    QString error;
+    if (!m_setup.recordFile.isEmpty() && !record.save(error))
+        qWarning("%s", qPrintable(error));
 }
 
 // Without a word processor the thread stays as the work file and pictures;
@@ -214,27 +282,40 @@ void ThreadExport::reportOfficeMissing(const QString &reason)
     if (m_pictures.picturesFound)
         text += QStringLiteral(", die Bilder liegen in „%1“").arg(QDir::toNativeSeparators(m_setup.picturesFolder));
     text += QLatin1Char('.');
-    if (m_owner) {
-        auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok,
-                                    m_owner);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    }
-    end(text + missingNote());
+    showMessage(text, QMessageBox::Information);
+    end(text + picturesNote());
 }
 
-QString ThreadExport::missingNote() const
+// A message beside the window that does not hold up the program's loop.
+void ThreadExport::showMessage(const QString &text, QMessageBox::Icon icon)
 {
-    return m_missing > 0 ? QStringLiteral(" (%1)").arg(picturesMissing(m_missing)) : QString();
+    if (!m_owner)
+        return;
+    auto *box = new QMessageBox(icon, QStringLiteral("Tarnvik"), text, QMessageBox::Ok, m_owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QString ThreadExport::picturesNote() const
+{
+    QStringList notes;
+    if (m_missing > 0)
+        notes << picturesMissing(m_missing);
+    if (m_overLimit > 0)
+        notes << overLimitNote(m_overLimit, qMax(0, m_setup.maxPictures));
+    return notes.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(notes.join(QStringLiteral("; ")));
 }
 
 void ThreadExport::cancel()
 {
     if (m_phase != Phase::ReadingPage && m_phase != Phase::Downloading)
         return;
-    // Pictures that are not complete leave nothing behind; the work file is
-    // written only after the last picture.
+    // Pictures that are not complete leave nothing behind, and the ones this
+    // export fetched go as well; the work file is written only after the
+    // last picture.
     m_downloader->cancel();
+    for (const QString &file : m_downloader->fetchedFiles())
+        QFile::remove(file);
     end(QStringLiteral("Export abgebrochen."));
 }
 

@@ -2,6 +2,7 @@
 
 #include "export/ExportText.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
@@ -26,6 +27,9 @@ class ThreadExport : public QObject
 {
     Q_OBJECT
 public:
+    // The most pictures an export fetches.
+    static constexpr int kMaxPictures = 2000;
+
     // The page shown and the program's folders, taken when the export starts.
     struct Setup {
         QString pageTitle;      // caption of the title strip
@@ -34,6 +38,10 @@ public:
         QString documentFolder; // the export folder, ends in a separator; the document goes there
         QString picturesFolder; // ends in a separator
         QString workFolder;     // ends in a separator; "Temp.html" goes there
+        // What earlier exports wrote; empty: "Exporte.json" in the per-user data folder.
+        QString recordFile;
+        // Pictures beyond this many are pointed at local names but not fetched.
+        int maxPictures = kMaxPictures;
     };
 
     enum class Phase { Idle, ReadingPage, Downloading, Office, Done };
@@ -41,8 +49,10 @@ public:
     ThreadExport(QWidget *owner, BrowserHost *browser, const Setup &setup);
     ~ThreadExport() override;
 
-    // Asks for the title; false when the user cancelled it (then nothing
-    // else happens and `finished` follows).
+    // Asks for the title, and whether to replace a document of that title
+    // that the user may have edited since the last export; false when the
+    // user cancelled either (then nothing else happens and `finished`
+    // follows).
     bool start();
     // Starts with a title and target chosen already.
     void startWith(const QString &title, int targetIndex);
@@ -53,15 +63,15 @@ public:
     QString workFile() const;
     TfrmExportProgress *progressDialog() const;
     PictureDownloader *downloader() const { return m_downloader; }
-    // Pictures that could not be fetched, once the downloads are over.
+    // Pictures that could not be fetched, once the downloads are over, and
+    // the ones beyond the limit that were not tried.
     int missingPictures() const { return m_missing; }
+    int picturesOverLimit() const { return m_overLimit; }
 
     // How long the export waits before it shows its progress.
     static constexpr int kProgressDelayMs = 400;
     // A page text longer than this is not exported.
     static constexpr qsizetype kMaxPageChars = 64 * 1024 * 1024;
-    // Pictures beyond this many are pointed at local names but not fetched.
-    static constexpr int kMaxPictures = 2000;
 
 Q_SIGNALS:
     // A line for the status bar.
@@ -77,13 +87,16 @@ private:
     void onPageText(const QString &body);
     void onDownloadsFinished();
     void writeWorkFileAndBuild();
+    bool mayReplace(const QString &title);
     void onDocumentBuilt(const WordBuildResult &result);
+    void onExported(const QString &documentFile);
     void reportOfficeMissing(const QString &reason);
+    void showMessage(const QString &text, QMessageBox::Icon icon);
     void showProgress();
     void updateProgressText();
     void updateCursor();
     void end(const QString &status);
-    QString missingNote() const;
+    QString picturesNote() const;
 
     QPointer<QWidget> m_owner;
     QPointer<BrowserHost> m_browser;
@@ -98,6 +111,7 @@ private:
     QTimer *m_progressTimer = nullptr;
     bool m_cursorSet = false;
     int m_missing = 0;
+    int m_overLimit = 0;
     QString m_officeStage; // what the office phase does now
 };
 

@@ -4,6 +4,7 @@
 #include "export/WordOffice.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPointer>
@@ -61,14 +62,29 @@ void joinFinishedWorker()
 }
 } // namespace
 
+QString sessionPipeName(const QString &user, const QProcessEnvironment &environment)
+{
+    QByteArray session;
+    for (const char *name : {"XDG_SESSION_ID", "DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "SESSIONNAME"}) {
+        if (const QString value = environment.value(QLatin1String(name)); !value.isEmpty())
+            session += name + QByteArray("=") + value.toUtf8() + '\n';
+    }
+    const QString pipe = QStringLiteral("tarnvik_") + user;
+    if (session.isEmpty())
+        return pipe;
+    return pipe + QLatin1Char('_')
+           + QString::fromLatin1(QCryptographicHash::hash(session, QCryptographicHash::Sha256).toHex().left(12));
+}
+
 OfficeOptions OfficeOptions::defaults()
 {
     OfficeOptions options;
 #ifdef Q_OS_UNIX
-    options.pipeName = QStringLiteral("tarnvik_%1").arg(::getuid());
+    const QString user = QString::number(::getuid());
 #else
-    options.pipeName = QStringLiteral("tarnvik_%1").arg(QString::fromLatin1(qEnvironmentVariable("USERNAME").toUtf8().toHex()));
+    const QString user = QString::fromLatin1(qEnvironmentVariable("USERNAME").toUtf8().toHex());
 #endif
+    options.pipeName = sessionPipeName(user, QProcessEnvironment::systemEnvironment());
     options.headless = !hasDisplay();
     return options;
 }
@@ -125,7 +141,7 @@ QSize narrowedPictureSize(QSize size)
 } // namespace tarnvik::word
 
 void BuildWordDocument(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
-                       bool picturesFound, WordBuildFinished finished, WordBuildStage stage)
+                       bool picturesFound, int picturesFetched, WordBuildFinished finished, WordBuildStage stage)
 {
     using namespace tarnvik::word;
     if (busy.exchange(true)) {
@@ -144,7 +160,7 @@ void BuildWordDocument(const QString &folder, const QString &htmlFile, const QSt
     };
     worker = QThread::create([=, finished = std::move(finished)] {
         const WordBuildResult result =
-            buildDocumentNow(folder, htmlFile, title, targetIndex, picturesFound, reportStage);
+            buildDocumentNow(folder, htmlFile, title, targetIndex, picturesFound, picturesFetched, reportStage);
         onUiThread([finished, result] {
             busy = false;
             if (finished)

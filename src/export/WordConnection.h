@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -38,7 +39,8 @@ QString unavailableMessage();
 // program on a desktop; tests and benchmarks set a headless office with a
 // profile of its own before the first office call.
 struct OfficeOptions {
-    // Pipe the office accepts connections on ("tarnvik_" and the user id).
+    // Pipe the office accepts connections on: the user's and the desktop
+    // session's own (see sessionPipeName).
     QString pipeName;
     // Empty: the user's own LibreOffice profile. Otherwise a folder for a
     // profile of its own (made by the office on its first start).
@@ -53,6 +55,13 @@ struct OfficeOptions {
 
     static OfficeOptions defaults();
 };
+// The pipe of `user` in the desktop session that `environment` describes:
+// "tarnvik_", the user, and a short hash of the session (its login session,
+// displays and session bus), so that another session of the same user, or
+// one that has ended, never lends its office and documents to this one.
+// Without any session, "tarnvik_" and the user.
+QString sessionPipeName(const QString &user, const QProcessEnvironment &environment);
+
 // Thread-safe; takes effect for the next connection.
 void setOfficeOptions(const OfficeOptions &options);
 OfficeOptions officeOptions();
@@ -72,6 +81,23 @@ QString documentFilePath(const QString &folder, const QString &title, int target
 QSize narrowedPictureSize(QSize size);
 } // namespace tarnvik::word
 
+namespace tarnvik::word {
+// A failure of an office call, with the German text for the status note.
+struct WordError {
+    QString message;
+    bool officeMissing = false; // the office program cannot be started at all
+    bool saveFailed = false;    // `message` is a whole sentence; an earlier document is kept
+};
+} // namespace tarnvik::word
+
+// Opens `file` in the office (started when none runs) as a hidden text
+// document and links the document connection to it. Afterwards, also when
+// opening failed, `show` brings the document to the front and `release`
+// releases both links. Throws tarnvik::word::WordError (or the office's own
+// exception when a call into it fails); may wait for an office to start, so never call it on the UI thread. Used by the office
+// phase, which holds the links.
+void OpenInWord(const QString &file, bool show, bool release);
+
 // Outcome of the office phase.
 struct WordBuildResult {
     bool ok = false;
@@ -81,6 +107,9 @@ struct WordBuildResult {
     // program cannot be started. The export then keeps its HTML file and
     // pictures and says where they are.
     bool officeMissing = false;
+    // The document could not be saved (or came out incomplete): `error` is a
+    // whole sentence, and an earlier document of that name is kept.
+    bool saveFailed = false;
 };
 
 using WordBuildFinished = std::function<void(const WordBuildResult &)>;
@@ -92,16 +121,21 @@ using WordBuildStage = std::function<void(const QString &)>;
 // formats it, saves it in the export folder `folder` (the data module's
 // DokuPath as the export took it at its start) as `title` + ".doc" (target
 // 0) or as "Temp.doc" inserted at the end of open document `targetIndex`
-// (1-based, as ListOpenDocuments lists them), and shows the office. Returns
-// at once; the office work runs off the UI thread and `finished` is called
-// on the UI thread when it is over. One office phase at a time: a second
-// call while one runs finishes at once with an error.
+// (1-based, as ListOpenDocuments lists them), and shows the office. The
+// saved document must hold `picturesFetched` pictures of its own (the ones
+// the export has in its pictures folder); one that falls short does not
+// replace an earlier document. Returns at once; the office work runs off the
+// UI thread and `finished` is called on the UI thread when it is over. One
+// office phase at a time: a second call while one runs finishes at once
+// with an error.
 void BuildWordDocument(const QString &folder, const QString &htmlFile, const QString &title, int targetIndex,
-                       bool picturesFound, WordBuildFinished finished, WordBuildStage stage = {});
+                       bool picturesFound, int picturesFetched, WordBuildFinished finished,
+                       WordBuildStage stage = {});
 
 namespace tarnvik::word {
 // The same office phase on the calling thread, for tools and benchmarks;
 // never call it from the UI thread of the program.
 WordBuildResult buildDocumentNow(const QString &folder, const QString &htmlFile, const QString &title,
-                                 int targetIndex, bool picturesFound, const WordBuildStage &stage = {});
+                                 int targetIndex, bool picturesFound, int picturesFetched,
+                                 const WordBuildStage &stage = {});
 } // namespace tarnvik::word

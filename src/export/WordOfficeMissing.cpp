@@ -17,13 +17,18 @@ QStringList ListOpenDocuments()
     return {};
 }
 
+void OpenInWord(const QString &, bool, bool)
+{
+    throw tarnvik::word::WordError{tarnvik::word::unavailableMessage(), true};
+}
+
 namespace tarnvik::word {
 bool isAvailable()
 {
     return false;
 }
 
-WordBuildResult buildDocumentNow(const QString &, const QString &, const QString &, int, bool,
+WordBuildResult buildDocumentNow(const QString &, const QString &, const QString &, int, bool, int,
                                  const WordBuildStage &)
 {
     WordBuildResult result;

@@ -35,7 +35,7 @@
 
 namespace readback {
 
-using namespace tarnvik::office;
+using namespace tarnvik::word;
 using css::uno::Any;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;

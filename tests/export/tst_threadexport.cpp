@@ -1,14 +1,18 @@
 // The thread export's text work without a window: the title proposal, the
 // picture functions, safe file names, the extraction of a page's lines and
 // the bytes of the work file.
-#include "common/ForumSim.h"
+#include "export/ExportRecord.h"
 #include "export/ExportText.h"
 #include "export/FileNames.h"
 #include "export/PictureDownloader.h"
 #include "export/WordConnection.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +20,48 @@ using namespace tarnvik;
 
 namespace {
 const QString kFolder = QStringLiteral("/tmp/Doku/Pictures/");
+
+// A server on a loopback address that answers each path with what `routes`
+// holds for it (404 otherwise) and closes the connection.
+class CannedServer : public QTcpServer
+{
+public:
+    QHash<QByteArray, QByteArray> routes;
+
+    explicit CannedServer(const QHostAddress &address)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    QByteArray &request = m_requests[socket];
+                    request += socket->readAll();
+                    if (!request.contains("\r\n\r\n"))
+                        return;
+                    socket->write(routes.value(request.split(' ').value(1), answer("404 Not Found", "text/html", {})));
+                    m_requests.remove(socket);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        listen(address);
+    }
+
+    QUrl url(const char *path) const
+    {
+        return QUrl(QStringLiteral("http://%1:%2%3").arg(serverAddress().toString()).arg(serverPort()).arg(QLatin1String(path)));
+    }
+
+    static QByteArray answer(const QByteArray &status, const QByteArray &type, const QByteArray &body,
+                             const QByteArray &headers = {})
+    {
+        return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: "
+               + QByteArray::number(body.size()) + "\r\nConnection: close\r\n" + headers + "\r\n" + body;
+    }
+
+private:
+    QHash<QTcpSocket *, QByteArray> m_requests;
+};
 
 // Whether `file` lies directly in `folder`.
 bool directlyIn(const QString &file, const QString &folder)
@@ -315,18 +361,73 @@ private Q_SLOTS:
         QCOMPARE(EncodeWorkFile({QString(QChar(0xdc00))}), QByteArray("&#65533;\r\n"));
     }
 
-    // Only a whole, successful answer within the size cap becomes a file;
-    // a failure also removes an older file of that name.
-    void downloadsKeepOnlyWholeAnswers()
+    // A document counts as written by the last export while its size and
+    // time are as the record, read back from its file, says.
+    void exportRecord_data()
     {
-        ForumSim sim;
-        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("state");
+        QTest::newRow("as written") << "" << int(ExportRecord::State::AsWritten);
+        QTest::newRow("edited, longer") << "append" << int(ExportRecord::State::Changed);
+        QTest::newRow("edited, same size") << "touch" << int(ExportRecord::State::Changed);
+        QTest::newRow("written elsewhere") << "other" << int(ExportRecord::State::Unknown);
+        QTest::newRow("gone") << "remove" << int(ExportRecord::State::Absent);
+    }
+    void exportRecord()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, state);
+        QTemporaryDir dir;
+        const QString record = dir.filePath(QStringLiteral("Exporte.json"));
+        const QString document = dir.filePath(QStringLiteral("Hobelbank.doc"));
+        QFile file(document);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("Dokument") == 8);
+        file.close();
+        ExportRecord written = ExportRecord::load(record);
+        written.noteWritten(document);
+        QString error;
+        QVERIFY2(written.save(error), qPrintable(error));
+
+        const QString checked = change == QLatin1String("other") ? dir.filePath(QStringLiteral("Anderes.doc")) : document;
+        if (change == QLatin1String("other"))
+            QVERIFY(QFile::copy(document, checked));
+        else if (change == QLatin1String("append"))
+            QVERIFY(file.open(QIODevice::Append) && file.write("!") == 1);
+        else if (change == QLatin1String("touch"))
+            QVERIFY(file.open(QIODevice::ReadWrite)
+                    && file.setFileTime(QFileInfo(document).lastModified().addSecs(-60), QFileDevice::FileModificationTime));
+        else if (change == QLatin1String("remove"))
+            QVERIFY(file.remove());
+        file.close();
+        QCOMPARE(int(ExportRecord::load(record).state(checked)), state);
+    }
+
+    // Only a whole, successful answer within the size cap that holds a
+    // picture becomes a file; a failure also removes an older file of that
+    // name. The server's word for the type counts for nothing.
+    void downloadsKeepOnlyPictures()
+    {
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "JPEG"));
+        const QByteArray html = "<HTML><BODY>Das Bild gibt es nicht mehr.</BODY></HTML>";
+        CannedServer server(QHostAddress::LocalHost), elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+        QVERIFY(server.isListening() && elsewhere.isListening());
+        elsewhere.routes["/seite.html"] = CannedServer::answer("200 OK", "text/html", html);
+        server.routes["/foto.jpg"] = CannedServer::answer("200 OK", "image/jpeg", jpeg);
+        server.routes["/seite.jpg"] = CannedServer::answer("200 OK", "image/jpeg", html);
+        server.routes["/weiter.jpg"] = CannedServer::answer(
+            "302 Found", "text/html", {}, "Location: " + elsewhere.url("/seite.html").toEncoded() + "\r\n");
+        server.routes["/gross.jpg"] = CannedServer::answer("200 OK", "image/jpeg", jpeg + QByteArray(3000, '\0'));
+
         QTemporaryDir dir;
         const QString folder = dir.path() + QLatin1Char('/');
-        const auto job = [&](const QString &path, const QString &name) {
-            return PictureDownload{path.isEmpty() ? QUrl() : sim.url(path), folder + name};
+        const auto job = [&](const char *path, const QString &name) {
+            return PictureDownload{*path ? server.url(path) : QUrl(), folder + name};
         };
-        QFile stale(folder + QStringLiteral("missing.jpg"));
+        QFile stale(folder + QStringLiteral("fehlt.jpg"));
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
         stale.close();
 
@@ -335,15 +436,49 @@ private Q_SLOTS:
         limits.maxBytes = 2000;
         downloader.setLimits(limits);
         QSignalSpy finished(&downloader, &PictureDownloader::finished);
-        downloader.start({job(QStringLiteral("/"), QStringLiteral("small.jpg")),
-                          job(QStringLiteral("/cgi-bin/forum/webbbs_config.pl"), QStringLiteral("big.jpg")),
-                          job(QStringLiteral("/Bilder/gibtsnicht.jpg"), QStringLiteral("missing.jpg")),
-                          job(QString(), QStringLiteral("ftp.jpg"))});
+        downloader.start({job("/foto.jpg", QStringLiteral("foto.jpg")), job("/seite.jpg", QStringLiteral("seite.jpg")),
+                          job("/weiter.jpg", QStringLiteral("weiter.jpg")), job("/gross.jpg", QStringLiteral("gross.jpg")),
+                          job("/fehlt.jpg", QStringLiteral("fehlt.jpg")), job("", QStringLiteral("ftp.jpg"))});
         QVERIFY(finished.wait(20000));
-        QCOMPARE(downloader.done(), 4);
-        QCOMPARE(downloader.failed(), 3);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("small.jpg")});
-        QVERIFY(QFileInfo(folder + QStringLiteral("small.jpg")).size() > 100);
+        QCOMPARE(downloader.done(), 6);
+        QCOMPARE(downloader.failed(), 5);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("foto.jpg")});
+        QCOMPARE(downloader.fetchedFiles(), QStringList{folder + QStringLiteral("foto.jpg")});
+    }
+
+    // What the office reads, judged by the bytes.
+    void officePictures_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("jpeg") << QByteArray("JPEG") << true;
+        QTest::newRow("png") << QByteArray("PNG") << true;
+        QTest::newRow("gif") << QByteArray("GIF") << true;
+        QTest::newRow("cut off png") << QByteArray("PNG-cut") << false;
+        QTest::newRow("html") << QByteArray() << false;
+        QTest::newRow("portable pixmap") << QByteArray("PPM") << false; // Qt reads it, the office is not asked to
+    }
+    void officePictures()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("bild.jpg"));
+        QByteArray bytes = "<HTML><BODY><IMG src=x></BODY></HTML>";
+        if (format == "GIF") { // Qt writes no GIF: one pixel
+            bytes = QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
+        } else if (!format.isEmpty()) {
+            QImage picture(300, 200, QImage::Format_RGB32);
+            picture.fill(Qt::darkBlue);
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, format.split('-').first()));
+            if (format.endsWith("-cut"))
+                bytes.truncate(bytes.size() / 2);
+        }
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        out.close();
+        QCOMPARE(isOfficePicture(file), kept);
     }
 };
 

@@ -8,6 +8,7 @@
 #include "common/Widgets.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
+#include "export/ThreadExport.h"
 #include "export/Title.h"
 #include "export/WordConnection.h"
 #include "main/Main.h"
@@ -199,6 +200,67 @@ private Q_SLOTS:
         QVERIFY(m_main->findChild<QMessageBox *>()->text().contains(QDir::toNativeSeparators(workFile())));
         m_main->findChild<QMessageBox *>()->close();
         QVERIFY(QDir(DM->DokuPath()).entryList({QStringLiteral("*.doc")}, QDir::Files).isEmpty());
+    }
+
+    // A document of the export's title that no export wrote as it is now is
+    // replaced only when the user says so.
+    void anEarlierDocumentIsReplacedOnlyOnRequest()
+    {
+        QVERIFY(QDir().mkpath(DM->DokuPath()));
+        QFile mine(DM->DokuPath() + QStringLiteral("Hobelbank.doc"));
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("meins") == 5);
+        mine.close();
+        m_host->deferBody = false;
+        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>in diesem Thread</P>");
+        m_host->complete(kSingle);
+        for (const bool replace : {false, true}) {
+            QFile::remove(workFile());
+            std::shared_ptr<ModalWatch> question;
+            QString asked;
+            pressF6([&](TfrmDocTitle *d) {
+                question = onNextModalOf<QMessageBox>([&](QMessageBox *box) {
+                    asked = box->text();
+                    keepScreenshot(box, QStringLiteral("export-replace-question.png"));
+                    for (QAbstractButton *button : box->buttons())
+                        if (button->text() == (replace ? QStringLiteral("Ersetzen") : QStringLiteral("Abbrechen")))
+                            button->click();
+                });
+                QTest::keyClick(d, Qt::Key_Return);
+            });
+            QTRY_VERIFY(question && question->acted);
+            QTRY_VERIFY(!m_main->runningExport());
+            QCOMPARE(asked, QStringLiteral("„Hobelbank.doc“ gibt es im Exportordner schon. Soll es ersetzt werden?"));
+            QCOMPARE(QFile::exists(workFile()), replace);
+        }
+        QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
+        m_main->findChild<QMessageBox *>()->close();
+        QVERIFY(QFile::remove(mine.fileName()));
+    }
+
+    // Pictures beyond the export's limit are not fetched and are counted
+    // apart from the ones that could not be fetched.
+    void picturesOverTheLimitAreCountedApart()
+    {
+        m_host->deferBody = false;
+        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
+                                      "<P><IMG src=\"ftp://x/1.jpg\"> <IMG src=\"ftp://x/2.jpg\"></P>\r\n"
+                                      "<P><IMG src=\"ftp://x/3.jpg\"></P>\r\n<P>in diesem Thread</P>");
+        tarnvik::ThreadExport::Setup setup;
+        setup.pageTitle = QStringLiteral("Re: Hobelbank");
+        setup.pageAddress = QUrl(kSingle);
+        setup.documentFolder = DM->DokuPath();
+        setup.picturesFolder = DM->PicturesPath();
+        setup.workFolder = DM->WorkPath();
+        setup.maxPictures = 1;
+        tarnvik::ThreadExport run(m_main.get(), m_host, setup);
+        QSignalSpy status(&run, &tarnvik::ThreadExport::statusMessage);
+        run.startWith(QStringLiteral("Hobelbank"), 0);
+        QTRY_COMPARE(status.size(), 1);
+        QVERIFY2(status.first().first().toString().endsWith(
+                     QStringLiteral("(1 Bild fehlt; 2 Bilder über der Grenze von 1 nicht geladen)")),
+                 qPrintable(status.first().first().toString()));
+        QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
+        m_main->findChild<QMessageBox *>()->close();
     }
 
     void aPageWithoutItsMarkersSaysSo()

@@ -10,17 +10,24 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/XViewSettingsSupplier.hpp>
 
-using namespace tarnvik::office;
+using namespace tarnvik::word;
 using css::uno::Any;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
@@ -88,15 +95,16 @@ class TestWord : public QObject
     }
 
     // Runs the office phase as the export does, off the UI thread, and
-    // waits for its result on the UI thread.
+    // waits for its result on the UI thread. The export has fetched the
+    // thread's three pictures when it found any.
     WordBuildResult build(const QString &folder, const QString &title, int target, bool picturesFound,
-                          QStringList *stages = nullptr)
+                          QStringList *stages = nullptr, int fetched = -1)
     {
         WordBuildResult result;
         bool done = false;
         bool onUiThread = false;
         BuildWordDocument(
-            folder, m_html, title, target, picturesFound,
+            folder, m_html, title, target, picturesFound, fetched >= 0 ? fetched : picturesFound ? 3 : 0,
             [&](const WordBuildResult &r) {
                 result = r;
                 onUiThread = QThread::currentThread() == qApp->thread();
@@ -176,6 +184,38 @@ private slots:
         QVERIFY(word::documentFilePath(QStringLiteral("e/"), title, target).isEmpty());
     }
 
+    // The office's pipe belongs to one desktop session of the user.
+    void sessionPipeName_data()
+    {
+        QTest::addColumn<QStringList>("first");
+        QTest::addColumn<QStringList>("second");
+        QTest::addColumn<bool>("same");
+        const QStringList desktop{"XDG_SESSION_ID=3", "DISPLAY=:0", "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus"};
+        QTest::newRow("the same session") << desktop << desktop << true;
+        QTest::newRow("a second display") << desktop << QStringList{"XDG_SESSION_ID=5", "DISPLAY=:1"} << false;
+        QTest::newRow("the next login on the display")
+            << desktop << QStringList{"XDG_SESSION_ID=4", "DISPLAY=:0", "DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus"}
+            << false;
+        QTest::newRow("a wayland session") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QStringList{"WAYLAND_DISPLAY=wayland-1"}
+                                           << false;
+        QTest::newRow("no session") << QStringList{"HOME=/root"} << QStringList{"LANG=C"} << true;
+    }
+    void sessionPipeName()
+    {
+        QFETCH(QStringList, first);
+        QFETCH(QStringList, second);
+        QFETCH(bool, same);
+        const auto pipe = [](const QStringList &variables) {
+            QProcessEnvironment environment;
+            for (const QString &variable : variables)
+                environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+            return word::sessionPipeName(QStringLiteral("1000"), environment);
+        };
+        QCOMPARE(pipe(first) == pipe(second), same);
+        QVERIFY(pipe(first).startsWith(QStringLiteral("tarnvik_1000")));
+        QVERIFY(pipe(first).size() <= 32); // the office makes a socket path of it
+    }
+
     void pictureWidthLimit_data()
     {
         QTest::addColumn<QSize>("size");
@@ -209,6 +249,38 @@ private slots:
         QVERIFY(word::endOfficeProcesses(pipe, launcher.processId(), 200));
         QVERIFY(launcher.waitForFinished(5000));
         QVERIFY(word::officeProcesses(pipe).isEmpty());
+    }
+
+    // An office on the program's pipe counts only when it runs in this
+    // desktop session: a stand-in office listens on a pipe, started from
+    // this session or from another one.
+    void anOfficeOfAnotherSessionIsNotUsed_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<bool>("ours");
+        QTest::newRow("this session") << qEnvironmentVariable("DISPLAY") << true;
+        QTest::newRow("another session") << QStringLiteral(":77") << false;
+    }
+    void anOfficeOfAnotherSessionIsNotUsed()
+    {
+        QFETCH(QString, display);
+        QFETCH(bool, ours);
+        const QString pipe = QStringLiteral("tarnvik_session_%1").arg(QCoreApplication::applicationPid());
+        const QString socket = QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe);
+        QProcess office;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        office.setProcessEnvironment(environment);
+        office.start(QStringLiteral("bash"),
+                     {QStringLiteral("-c"), QStringLiteral("exec -a soffice.bin \"$0\" --stand-in-office \"$1\""),
+                      QCoreApplication::applicationFilePath(), socket});
+        const auto stop = qScopeGuard([&] {
+            office.kill();
+            office.waitForFinished();
+            QFile::remove(socket);
+        });
+        QVERIFY(office.waitForReadyRead(10000));
+        QCOMPARE(word::officeInThisSession(pipe), ours);
     }
 
     void noOfficeGivesAMessageAndKeepsTheFiles()
@@ -319,6 +391,58 @@ private slots:
         closeAll();
     }
 
+    // A save that fails or falls short leaves the earlier document as it
+    // was and nothing of its own: on a full disk (a small file system where
+    // the suite may mount one), and when the document would hold fewer
+    // pictures than the export fetched.
+    void aFailedSaveKeepsTheEarlierDocument_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << true << QStringLiteral("Das Dokument konnte nicht gespeichert werden: kein Platz auf dem Datenträger.");
+        QTest::newRow("a picture short") << false << QStringLiteral("Das Dokument konnte nicht gespeichert werden: Es enthielt nur 3 von 4 Bildern.");
+    }
+    void aFailedSaveKeepsTheEarlierDocument()
+    {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, message);
+        const QString folder = m_tmp.filePath(fullDisk ? QStringLiteral("Voll") : QStringLiteral("Kurz")) + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(folder));
+        if (fullDisk) {
+            if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                            QStringLiteral("size=256k"), QStringLiteral("tmpfs"), folder}) != 0)
+                QSKIP("no small file system can be mounted here");
+        }
+        const auto unmount = qScopeGuard([&] {
+            if (fullDisk)
+                QProcess::execute(QStringLiteral("umount"), {folder});
+        });
+        const QByteArray earlier(3000, 'e');
+        QFile file(folder + QStringLiteral("Hobelbank.doc"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+        file.close();
+        if (fullDisk) {
+            // All but a few blocks taken.
+            QFile filler(folder + QStringLiteral("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (QStorageInfo(folder).bytesAvailable() > 3 * block.size())
+                QVERIFY(filler.write(block) == block.size() && filler.flush());
+        }
+
+        const WordBuildResult result = build(folder, QStringLiteral("Hobelbank"), 0, true, nullptr, fullDisk ? 3 : 4);
+        QVERIFY(!result.ok);
+        QVERIFY(result.saveFailed);
+        QCOMPARE(result.error, message);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), earlier);
+        file.close();
+        QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        left.removeOne(QStringLiteral("filler"));
+        QCOMPARE(left, QStringList{QStringLiteral("Hobelbank.doc")});
+        QVERIFY(!ListOpenDocuments().contains(QStringLiteral("Hobelbank.doc")));
+    }
+
     void exportWithoutPicturesLeavesThemAlone()
     {
         const WordBuildResult result = build(m_folder, QStringLiteral("Ohne Bilder"), 0, false);
@@ -413,7 +537,46 @@ private slots:
         QVERIFY(word::officeProcesses(m_options.pipeName).isEmpty());
         QVERIFY(ListOpenDocuments().isEmpty());
     }
+
+    // The office the program started is killed while it shows the new
+    // document: the lock file it leaves beside it goes, so that the document
+    // does not count as open elsewhere.
+    void aKilledOfficeLeavesNoLockBehind()
+    {
+        const WordBuildResult result = build(m_folder, QStringLiteral("Hobelbank"), 0, true);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        const QString lock = word::documentLockFile(result.documentFile);
+        QTRY_VERIFY(QFile::exists(lock));
+        for (const qint64 pid : word::officeProcesses(m_options.pipeName))
+            ::kill(pid_t(pid), SIGKILL);
+        QTRY_VERIFY(word::officeProcesses(m_options.pipeName).isEmpty());
+        QVERIFY(QFile::exists(lock));
+        QVERIFY(ListOpenDocuments().isEmpty());
+        QVERIFY(!QFile::exists(lock));
+        QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_options.pipeName));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestWord)
+int main(int argc, char *argv[])
+{
+    // The stand-in office of the session test: listens on a socket until its
+    // input ends.
+    if (argc == 3 && qstrcmp(argv[1], "--stand-in-office") == 0) {
+        QCoreApplication app(argc, argv);
+        QLocalServer server;
+        if (!server.listen(QString::fromLocal8Bit(argv[2])))
+            return 1;
+        std::puts("listening");
+        std::fflush(stdout);
+        QFile input;
+        if (input.open(stdin, QIODevice::ReadOnly))
+            input.readAll();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true); // as QTEST_GUILESS_MAIN: the pictures' density counts
+    TestWord test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_word.moc"

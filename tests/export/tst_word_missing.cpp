@@ -26,7 +26,7 @@ private slots:
 
         bool done = false;
         WordBuildResult result;
-        BuildWordDocument(dir.path(), html, QStringLiteral("Hobelbank"), 0, true, [&](const WordBuildResult &r) {
+        BuildWordDocument(dir.path(), html, QStringLiteral("Hobelbank"), 0, true, 0, [&](const WordBuildResult &r) {
             result = r;
             done = true;
         });
