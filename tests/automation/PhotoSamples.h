@@ -49,17 +49,18 @@ inline QImage storedFor(const QImage &upright, int orientation)
     }
 }
 
-// A photo-like picture (shades and grain) that JPEG cannot squeeze much.
-inline QImage grainyPicture(QSize size, quint32 seed = 7)
+// A photo-like picture: shades and grain of up to `grain` levels (the
+// default one JPEG cannot squeeze much; a camera's is nearer 16).
+inline QImage grainyPicture(QSize size, int grain = 64)
 {
+    const quint32 seed = 7;
     QImage image(size, QImage::Format_RGB32);
     QRandomGenerator random(seed);
     for (int y = 0; y < size.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
-            const int grain = int(random.bounded(64));
-            line[x] = qRgb((x * 255 / size.width() + grain) % 256, (y * 255 / size.height() + grain) % 256,
-                           (140 + grain) % 256);
+            const int g = int(random.bounded(grain));
+            line[x] = qRgb((x * 255 / size.width() + g) % 256, (y * 255 / size.height() + g) % 256, (140 + g) % 256);
         }
     }
     return image;
