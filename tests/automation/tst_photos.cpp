@@ -237,10 +237,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("expectedKB");
         QTest::newRow("missing") << QVariant() << QVariant() << 1600 << 1000;
         QTest::newRow("set") << QVariant(2048) << QVariant(QStringLiteral(" 500 ")) << 2048 << 500;
-        QTest::newRow("not numbers") << QVariant(QStringLiteral("groß")) << QVariant(QStringLiteral("1e3")) << 1600
-                                     << 1000;
-        QTest::newRow("out of bounds") << QVariant(0) << QVariant(-5) << 1600 << 1000;
-        QTest::newRow("far out of bounds") << QVariant(99999999) << QVariant(999999999) << 1600 << 1000;
+        QTest::newRow("unusable") << QVariant(QStringLiteral("groß")) << QVariant(999999999) << 1600 << 1000;
+        QTest::newRow("too small") << QVariant(0) << QVariant(-5) << 1600 << 1000;
     }
 
     void limits()
