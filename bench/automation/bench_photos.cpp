@@ -22,19 +22,6 @@ namespace {
 
 constexpr int kRuns = 9;
 
-// The process's peak resident memory (VmHWM) in MB, or -1.
-double peakMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 // Starts the peak afresh at the present use.
 bool resetPeak()
 {
@@ -75,7 +62,7 @@ int main(int argc, char *argv[])
     const bool peakReset = resetPeak();
     for (int i = 0; i < 3; ++i)
         prepareOnce();
-    const double peak = peakReset ? peakMb() : -1;
+    const double peak = peakReset ? peakRssKiB() / 1024.0 : -1;
 
     // Then both in turn, so that the load of a shared machine falls on both.
     std::vector<double> prepare;

@@ -8,6 +8,7 @@
 #include "automation/PicUpload.h"
 #include "browser/WebEngineHost.h"
 #include "browser/WebPage.h"
+#include "common/Fetch.h"
 #include "common/ForumSim.h"
 #include "common/TestSettings.h"
 #include "common/Widgets.h"
@@ -58,16 +59,6 @@ qint64 chosenBytes(WebEngineHost *host)
     return size.toLongLong();
 }
 
-QByteArray fetch(const QUrl &url)
-{
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(QNetworkRequest(url));
-    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 15000))
-        return {};
-    const QByteArray body = reply->readAll();
-    reply->deleteLater();
-    return body;
-}
 } // namespace
 
 class TestPhotoUploadE2E : public QObject
