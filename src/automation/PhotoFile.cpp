@@ -113,6 +113,10 @@ PhotoFacts readPhotoFacts(const QString &file)
         image->readMetadata();
         facts.hasLocation =
             anyLocation(image->exifData()) || anyLocation(image->xmpData()) || anyLocation(image->iptcData());
+        if (image->iccProfileDefined()) {
+            const Exiv2::DataBuf *icc = image->iccProfile();
+            facts.iccProfile = QByteArray(reinterpret_cast<const char *>(icc->pData_), icc->size_);
+        }
         facts.metadataRead = true;
     } catch (const std::exception &) {
         // Unknown format or damaged metadata: nothing is known.
@@ -131,7 +135,8 @@ bool jpegIsWhole(QIODevice &device)
     bool haveMarker = false;
     for (;;) {
         if (!haveMarker) {
-            if (!in.next(a) || a != 0xFF)
+            // Stray bytes before a marker are tolerated, as decoders do.
+            if (!in.skipToFF() || !in.next(a))
                 return false;
             do {
                 if (!in.next(marker))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QIODevice;
@@ -14,6 +15,8 @@ struct PhotoFacts {
     bool metadataRead = false;
     // GPS coordinates (Exif or XMP) or place names (IPTC or XMP).
     bool hasLocation = false;
+    // The colour profile as stored (ICC), empty when there is none.
+    QByteArray iccProfile;
 };
 
 PhotoFacts readPhotoFacts(const QString &file);

@@ -238,6 +238,9 @@ Prepared prepare(const QString &file, const Limits &limits, const QString &targe
     QImage image = pixelsOnly(reader.read());
     if (image.isNull())
         return fail(damaged);
+    // The reader leaves the profile behind when it turns the picture.
+    if (!image.colorSpace().isValid() && !facts.iccProfile.isEmpty())
+        image.setColorSpace(QColorSpace::fromIccProfile(facts.iccProfile));
 
     const bool transparent = usesTransparency(image);
     QByteArray bytes;

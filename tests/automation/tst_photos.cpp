@@ -60,10 +60,10 @@ class TestPhotos : public QObject
             ok = storedFor(markedPicture(QSize(64, 48)), orientation).save(file, "JPEG", 95)
                  && tagPhoto(file, orientation, false);
         } else if (kind == QLatin1String("gps")) {
-            QImage picture = markedPicture(QSize(800, 600));
+            QImage picture = storedFor(markedPicture(QSize(800, 600)), 6);
             picture.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
             picture.setText(QStringLiteral("Description"), QStringLiteral("Werkstatt Hobelhausen"));
-            ok = picture.save(file, "JPEG") && tagPhoto(file, 0, true);
+            ok = picture.save(file, "JPEG") && tagPhoto(file, 6, true);
         } else if (kind == QLatin1String("cmyk")) {
             ok = writeCmykJpeg(file, QSize(3000, 2000));
         } else if (kind == QLatin1String("grey")) {
@@ -126,8 +126,8 @@ private Q_SLOTS:
             QTest::addRow("orientation %d", o) << QStringLiteral("orientation-%1").arg(o) << 1000 << QString()
                                               << QSize(64, 48) << QByteArray("jpeg") << (o == 1) << (o != 1) << false;
         }
-        QTest::newRow("gps, camera, thumbnail, comment") << "gps" << 1000 << QString() << QSize(800, 600)
-                                                         << QByteArray("jpeg") << false << false << true;
+        QTest::newRow("turned, gps, camera, thumbnail, comment, profile")
+            << "gps" << 1000 << QString() << QSize(800, 600) << QByteArray("jpeg") << false << true << true;
         QTest::newRow("cmyk") << "cmyk" << 1000 << QString() << QSize(1600, 1067) << QByteArray("jpeg") << false
                               << false << false;
         QTest::newRow("greyscale") << "grey" << 1000 << QString() << QSize(1600, 1067) << QByteArray("jpeg") << false
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QCOMPARE(image.size(), after);
         QCOMPARE(result.sizeAfter, after);
 
-        if (kind.startsWith(QLatin1String("orientation-"))) {
+        if (kind.startsWith(QLatin1String("orientation-")) || kind == QLatin1String("gps")) {
             const int w = image.width() - 1, h = image.height() - 1;
             QVERIFY(isRed(image.pixel(2, 2)));
             QVERIFY(!isRed(image.pixel(w - 2, 2)) && !isRed(image.pixel(2, h - 2)) && !isRed(image.pixel(w - 2, h - 2)));
