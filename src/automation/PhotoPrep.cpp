@@ -263,8 +263,12 @@ Prepared prepare(const QString &file, const Limits &limits, const QString &targe
     if (fit == Fit::Failed)
         return fail(QStringLiteral("Das Bild „%1“ lässt sich nicht neu schreiben.").arg(name));
 
-    const QString copy = QDir(targetFolder).filePath(toValidFileName(info.completeBaseName(), 100)
-                                                     + (png ? QStringLiteral(".png") : QStringLiteral(".jpg")));
+    const QString base = toValidFileName(info.completeBaseName(), 100);
+    const QString suffix = png ? QStringLiteral(".png") : QStringLiteral(".jpg");
+    QString copy = QDir(targetFolder).filePath(base + suffix);
+    // Never over the original, should it lie in the target folder.
+    if (QFileInfo(copy).canonicalFilePath() == info.canonicalFilePath())
+        copy = QDir(targetFolder).filePath(base + QStringLiteral("-vorbereitet") + suffix);
     QSaveFile saved(copy);
     if (!saved.open(QIODevice::WriteOnly) || saved.write(bytes) != bytes.size() || !saved.commit())
         return fail(QStringLiteral("Das vorbereitete Bild konnte nicht gespeichert werden: %1").arg(saved.errorString()));

@@ -229,6 +229,17 @@ private Q_SLOTS:
         QVERIFY(result.path.isEmpty());
     }
 
+    // A copy into the original's own folder leaves the original alone.
+    void originalStaysUnchanged()
+    {
+        const QString original = sample(QStringLiteral("gps"));
+        const qint64 size = QFileInfo(original).size();
+        const Prepared result = tarnvik::photos::prepare(original, Limits{}, m_dir.path());
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QVERIFY(result.path != original);
+        QCOMPARE(QFileInfo(original).size(), size);
+    }
+
     void limits_data()
     {
         QTest::addColumn<QVariant>("longEdge");
