@@ -1,8 +1,9 @@
 #pragma once
 
-// What the benchmarks share: the middle of a series of timings, and waiting
-// for something while the event loop runs.
+// What the benchmarks share: the middle of a series of timings, waiting
+// for something while the event loop runs, and the peak memory.
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QEventLoop>
 
@@ -24,4 +25,17 @@ inline bool waitFor(const std::function<bool()> &done, int timeoutMs = 60000)
     while (!done() && t.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     return done();
+}
+
+// The process's peak resident memory (VmHWM) in KiB, or -1.
+inline long peakRssKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
 }

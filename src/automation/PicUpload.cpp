@@ -1,13 +1,27 @@
 #include "automation/PicUpload.h"
 
+#include "automation/PhotoPrep.h"
 #include "automation/PictureSite.h"
 #include "browser/WebEngineHost.h"
+#include "browser/WebPage.h"
 #include "state/DModul.h"
 #include "state/ErrorReport.h"
 #include "state/PasswortWait.h"
+#include "state/WorkFolder.h"
 #include "ui_PicUpload.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWebEngineScript>
+#include <QWebEngineView>
 
 using namespace tarnvik;
 
@@ -29,8 +43,15 @@ TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
     m_browser = makeBrowser(this);
     m_browser->setParent(this);
     m_browser->widget()->setAccessibleName(QStringLiteral("Bilderseite"));
-    ui->uploadLayout->addWidget(m_browser->widget());
+    ui->uploadLayout->insertWidget(0, m_browser->widget(), 1);
     connect(m_browser, &BrowserHost::DocumentComplete, this, &TfrmPicUpload::WebBrowserDocumentComplete);
+    ui->preparedRow->hide();
+    connect(ui->btnOriginal, &QPushButton::clicked, this, &TfrmPicUpload::useOriginal);
+    if (auto *host = qobject_cast<WebEngineHost *>(m_browser)) {
+        host->page()->setPageFileChooser([this](QWidget *parent, bool multiple, const QStringList &types) {
+            return chooseFiles(parent, multiple, types);
+        });
+    }
 
     PictureTaken = false;
     if (uploadMode) {
@@ -44,6 +65,8 @@ TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
 
 TfrmPicUpload::~TfrmPicUpload()
 {
+    if (auto *host = qobject_cast<WebEngineHost *>(m_browser))
+        host->page()->setPageFileChooser({});
     delete ui;
 }
 
@@ -133,4 +156,144 @@ void TfrmPicUpload::handlePicturePage(const QString &address)
             });
         });
     });
+}
+
+void TfrmPicUpload::done(int result)
+{
+    // A picture still being prepared is not needed any more.
+    if (m_cancelPreparing)
+        m_cancelPreparing->store(true);
+    QDialog::done(result);
+}
+
+QString TfrmPicUpload::preparedLine() const
+{
+    return ui->preparedRow->isHidden() ? QString() : ui->lblPrepared->text();
+}
+
+void TfrmPicUpload::showPrepared(const QString &line, bool originalOffered)
+{
+    ui->lblPrepared->setText(line);
+    ui->btnOriginal->setVisible(originalOffered);
+    ui->preparedRow->setVisible(!line.isEmpty());
+}
+
+QStringList TfrmPicUpload::chooseFiles(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes)
+{
+    if (!m_originalRequested.isEmpty()) {
+        const QString original = std::exchange(m_originalRequested, QString());
+        showPrepared(QStringLiteral("Original verwendet: %1").arg(QFileInfo(original).fileName()), false);
+        return {original};
+    }
+    return preparedFiles(TarnvikWebPage::chooseWithProgramChooser(parent, multiple, acceptedMimeTypes));
+}
+
+QStringList TfrmPicUpload::preparedFiles(const QStringList &chosen)
+{
+    if (chosen.isEmpty() || m_cancelPreparing)
+        return {};
+    const auto reportLater = [this](const QString &text) {
+        // Not while the page waits for its files.
+        QTimer::singleShot(0, this, [text] { reportError(text); });
+    };
+    if (!m_preparedFolder) {
+        const QString work = DM ? DM->WorkPath() : workFolder(QCoreApplication::applicationDirPath());
+        auto folder = std::make_unique<QTemporaryDir>(QDir(work).filePath(QStringLiteral("Bilder-XXXXXX")));
+        if (work.isEmpty() || !folder->isValid()) {
+            reportLater(QStringLiteral("Für das vorbereitete Bild gibt es keinen Arbeitsordner."));
+            return {};
+        }
+        m_preparedFolder = std::move(folder);
+    }
+
+    // The engine waits for the answer of its file request, so the answer
+    // comes from here; the work runs on a thread of its own while this
+    // loop keeps the window answering. The page takes no input meanwhile.
+    struct Job {
+        QList<photos::Prepared> results;
+    };
+    const auto job = std::make_shared<Job>();
+    const auto cancel = std::make_shared<std::atomic_bool>(false);
+    const QString folder = m_preparedFolder->path();
+    const std::unique_ptr<QThread> worker(QThread::create([job, cancel, chosen, folder] {
+        // The limits are read here as well: the settings store is a file.
+        const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnvik"), QString());
+        const photos::Limits limits = photos::limitsFromSettings(settings);
+        for (const QString &file : chosen) {
+            job->results << photos::prepare(file, limits, folder, cancel.get());
+            if (!job->results.constLast().ok())
+                break;
+        }
+    }));
+    QEventLoop loop;
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    const QString lineBefore = preparedLine();
+    const bool originalBefore = ui->btnOriginal->isVisibleTo(this);
+    bool busyShown = false;
+    QTimer moment;
+    moment.setSingleShot(true);
+    connect(&moment, &QTimer::timeout, this, [this, &busyShown] {
+        showPrepared(QStringLiteral("Bild wird vorbereitet …"), false);
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        busyShown = true;
+    });
+    m_cancelPreparing = cancel;
+    m_browser->widget()->setEnabled(false);
+    moment.start(300);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    moment.stop();
+    if (busyShown)
+        QApplication::restoreOverrideCursor();
+    m_browser->widget()->setEnabled(true);
+    m_cancelPreparing.reset();
+    if (cancel->load())
+        return {};
+
+    QStringList files;
+    for (const photos::Prepared &result : std::as_const(job->results)) {
+        if (!result.ok()) {
+            showPrepared(lineBefore, originalBefore);
+            reportLater(result.error);
+            return {};
+        }
+        files << result.path;
+    }
+    const photos::Prepared &first = job->results.constFirst();
+    if (!m_copy.isEmpty() && !files.contains(m_copy))
+        QFile::remove(m_copy);
+    m_original = QFileInfo(chosen.constFirst()).absoluteFilePath();
+    m_copy = first.unchanged ? QString() : first.path;
+    showPrepared(photos::summaryLine(first), !first.unchanged);
+    return files;
+}
+
+void TfrmPicUpload::useOriginal()
+{
+    auto *host = qobject_cast<WebEngineHost *>(m_browser);
+    if (!host || m_original.isEmpty())
+        return;
+    // A file field opens its chooser on a user's input only: the field gets
+    // the focus, then a key press. The request does not outlive the moment.
+    m_originalRequested = m_original;
+    QTimer::singleShot(3000, this, [this] { m_originalRequested.clear(); });
+    QPointer<TfrmPicUpload> self(this);
+    host->page()->runJavaScript(
+        QStringLiteral("(function () { var f = document.querySelector('input[type=file]');"
+                       " if (!f) return false; f.focus(); return document.activeElement === f; })()"),
+        QWebEngineScript::ApplicationWorld, [self, host](const QVariant &focused) {
+            QWidget *target = self ? host->view()->focusProxy() : nullptr;
+            if (!target)
+                return;
+            if (!focused.toBool()) {
+                self->m_originalRequested.clear();
+                return;
+            }
+            host->view()->setFocus();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QCoreApplication::sendEvent(target, &press);
+            QCoreApplication::sendEvent(target, &release);
+        });
 }

@@ -4,6 +4,11 @@
 
 #include <QDialog>
 
+#include <atomic>
+#include <memory>
+
+class QTemporaryDir;
+
 namespace Ui {
 class TfrmPicUpload;
 }
@@ -32,6 +37,19 @@ public:
 
     void WebBrowserDocumentComplete(const QString &address);
 
+    // What the page gets for the files the user chose in its file field:
+    // each picture prepared for the forum (upright, small, without its
+    // location) off the user-interface thread, with the window answering
+    // meanwhile; nothing when a picture cannot be used (the message comes
+    // after). The line under the page says what was done.
+    QStringList preparedFiles(const QStringList &chosen);
+    // The line under the page, empty while it is hidden.
+    QString preparedLine() const;
+    // The original of the last prepared picture goes to the page instead.
+    void useOriginal();
+
+    void done(int result) override;
+
 Q_SIGNALS:
     // The upload form was filled in (or the filling failed).
     void uploadFormFilled(bool ok);
@@ -41,8 +59,17 @@ Q_SIGNALS:
 private:
     void fillAddPicturePage(const QString &address);
     void handlePicturePage(const QString &address);
+    QStringList chooseFiles(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes);
+    void showPrepared(const QString &line, bool originalOffered);
 
     Ui::TfrmPicUpload *ui;
     BrowserHost *m_browser = nullptr;
     bool m_busy = false; // a page's forms are being filled
+
+    // The prepared copies, removed with the window.
+    std::unique_ptr<QTemporaryDir> m_preparedFolder;
+    std::shared_ptr<std::atomic_bool> m_cancelPreparing; // set while a picture is prepared
+    QString m_original; // the last chosen picture
+    QString m_copy;     // its prepared copy, empty when it went as it was
+    QString m_originalRequested; // the next file request gets this file, without a dialog
 };

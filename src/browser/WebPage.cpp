@@ -87,6 +87,13 @@ TarnvikWebPage::FileChooser TarnvikWebPage::setFileChooser(FileChooser chooser)
     return previous;
 }
 
+QStringList TarnvikWebPage::chooseWithProgramChooser(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes)
+{
+    const FileChooser &chooser = fileChooser();
+    return chooser ? chooser(parent, multiple, acceptedMimeTypes)
+                   : standardFileChooser(parent, multiple, acceptedMimeTypes);
+}
+
 void TarnvikWebPage::installReadyMarker()
 {
     // Runs in the program's own world once the top document's DOM is
@@ -193,9 +200,8 @@ QStringList TarnvikWebPage::chooseFiles(FileSelectionMode mode, const QStringLis
 {
     QWidget *parent = QWebEngineView::forPage(this);
     const bool multiple = mode == QWebEnginePage::FileSelectOpenMultiple;
-    const FileChooser &chooser = fileChooser();
-    QStringList files = chooser ? chooser(parent, multiple, acceptedMimeTypes)
-                                : standardFileChooser(parent, multiple, acceptedMimeTypes);
+    const QStringList files = m_pageChooser ? m_pageChooser(parent, multiple, acceptedMimeTypes)
+                                            : chooseWithProgramChooser(parent, multiple, acceptedMimeTypes);
     // The page gets absolute paths of existing files only, one unless it
     // asked for several.
     QStringList result;

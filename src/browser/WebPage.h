@@ -28,6 +28,12 @@ public:
     // standard dialog. Returns the chooser it replaces.
     using FileChooser = std::function<QStringList(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes)>;
     static FileChooser setFileChooser(FileChooser chooser);
+    // The program's chooser as above: the tests' one, else the standard dialog.
+    static QStringList chooseWithProgramChooser(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes);
+    // This page's own chooser, asked in place of the program's (the upload
+    // window prepares the chosen pictures in it); an empty one gives the
+    // page back to the program's.
+    void setPageFileChooser(FileChooser chooser) { m_pageChooser = std::move(chooser); }
 
     // A new document has started to load: its dialogs count afresh.
     void resetDialogs();
@@ -57,6 +63,7 @@ private:
     void installReadyMarker();
 
     QString m_marker;
+    FileChooser m_pageChooser;
     int m_dialogsShown = 0;
     bool m_dialogsSuppressed = false;
 };

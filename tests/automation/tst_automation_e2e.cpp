@@ -6,6 +6,7 @@
 #include "browser/WebEngineHost.h"
 #include "browser/WebPage.h"
 #include "common/BrowserText.h"
+#include "common/Fetch.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
 #include "common/ResponseTemplate.h"
@@ -33,19 +34,7 @@ using namespace tarnvik;
 using namespace testwidgets;
 
 namespace {
-// The body of an address, fetched past the browser.
-QByteArray fetch(const QUrl &url)
-{
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(QNetworkRequest(url));
-    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 15000))
-        return {};
-    const QByteArray body = reply->readAll();
-    reply->deleteLater();
-    return body;
-}
-
-// The same for a page of the simulator as the browser shows it.
+// A page of the simulator as the browser shows it, kept for a look.
 void keepPageScreenshot(const QUrl &url, const QString &name)
 {
     if (qEnvironmentVariableIsEmpty("TARNVIK_SCREENSHOT_DIR"))
