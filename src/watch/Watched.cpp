@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 using namespace tarnvik::watch;
 
@@ -33,9 +34,9 @@ TfrmWatched::TfrmWatched(QWidget *parent) : QDialog(parent), ui(new Ui::TfrmWatc
 
     auto *open = new QAction(QStringLiteral("Öffnen"), ui->lvThreads);
     auto *unwatch = new QAction(QStringLiteral("Nicht mehr beobachten"), ui->lvThreads);
-    unwatch->setShortcut(QKeySequence::Delete);
-    unwatch->setShortcutContext(Qt::WidgetShortcut);
     ui->lvThreads->addActions({open, unwatch});
+    ui->lvThreads->installEventFilter(this);
+    m_unwatch = unwatch;
 
     const auto openCurrent = [this] {
         if (const qint32 root = currentRoot())
@@ -55,6 +56,17 @@ TfrmWatched::TfrmWatched(QWidget *parent) : QDialog(parent), ui(new Ui::TfrmWatc
 TfrmWatched::~TfrmWatched()
 {
     delete ui;
+}
+
+// Del in the list stops watching its current thread, as Enter opens it.
+bool TfrmWatched::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->lvThreads && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        m_unwatch->trigger();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 qint32 TfrmWatched::currentRoot() const

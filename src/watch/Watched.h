@@ -3,6 +3,7 @@
 #include "watch/WatchEngine.h"
 #include "watch/WatchedThread.h"
 
+#include <QAction>
 #include <QDialog>
 
 namespace Ui {
@@ -24,6 +25,9 @@ public:
     void setThreads(const QList<tarnvik::watch::WatchedThread> &threads);
     void setStatus(const tarnvik::watch::CheckStatus &status);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 Q_SIGNALS:
     void openRequested(qint32 root);
     void unwatchRequested(qint32 root);
@@ -34,6 +38,7 @@ private:
     void updateStatus();
 
     Ui::TfrmWatched *ui = nullptr;
+    QAction *m_unwatch = nullptr;
     tarnvik::watch::CheckStatus m_status;
     bool m_empty = true;
 };
