@@ -52,11 +52,7 @@ int main(int argc, char **argv)
     }
     QTemporaryDir dir;
     QNetworkAccessManager nam;
-    WatchEngine::Options options;
-    options.databasePath = dir.filePath(QStringLiteral("Tarnvik.sqlite"));
-    options.forumHost = sim.host();
-    options.scheduled = false;
-    WatchEngine engine(options);
+    WatchEngine engine(simulatorChecks(sim, dir));
     engine.start();
 
     // 100 threads from every index page of both sections, each watched from

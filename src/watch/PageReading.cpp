@@ -21,7 +21,6 @@ namespace {
 // many messages one page may list, how long a text we keep.
 constexpr int kMaxListDepth = 200;
 constexpr int kMaxMessages = 100000;
-constexpr qsizetype kMaxText = 300;
 constexpr int kMaxDigits = 9;
 
 struct DocFree {
@@ -79,7 +78,7 @@ QString content(const xmlNode *node)
 
 QString tidy(const QString &text)
 {
-    return text.simplified().left(kMaxText);
+    return text.simplified().left(kMaxTextLength);
 }
 
 // The next node of a walk through `top`'s subtree in document order; with
@@ -185,7 +184,7 @@ private:
                 continue;
             }
             notePageLink(node);
-            if (link && node->type == XML_TEXT_NODE && after.size() < kMaxText)
+            if (link && node->type == XML_TEXT_NODE && after.size() < kMaxTextLength)
                 after += fromXml(node->content);
             node = nextInWalk(node, item);
         }

@@ -11,6 +11,9 @@
 // quoted or not; the page may come in UTF-8 or Windows-1252.
 namespace tarnvik::watch {
 
+// The longest subject, author, time or title kept from a page (or read back).
+inline constexpr qsizetype kMaxTextLength = 300;
+
 struct PageMessage {
     qint32 number = 0;
     qint32 parent = 0; // 0 for a thread's first message and where the page does not tell

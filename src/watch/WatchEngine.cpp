@@ -5,7 +5,6 @@
 namespace tarnvik::watch {
 
 namespace {
-constexpr qsizetype kMaxTitle = 300;
 constexpr qsizetype kMaxCachedPages = 1000;
 constexpr qsizetype kMaxPageBytes = 64 * 1024 * 1024;
 
@@ -102,7 +101,7 @@ void WatchEngine::watch(const QString &address, const QString &bodyHtml, const Q
             }
         }
     }
-    thread.title = thread.title.simplified().left(kMaxTitle);
+    thread.title = thread.title.simplified().left(kMaxTextLength);
     if (!m_threads.contains(thread.root)) {
         thread.indexPage = m_lastIndexPage.value(thread.section, 1);
         takeListed(thread, listed);

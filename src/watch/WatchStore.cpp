@@ -10,12 +10,11 @@ namespace tarnvik::watch {
 namespace {
 constexpr int kMaxThreads = 2000;
 constexpr int kMaxMessagesPerThread = 100000;
-constexpr qsizetype kMaxText = 300;
 constexpr int kMaxIndexPage = 100000;
 
 QString bounded(const QVariant &value)
 {
-    return value.toString().left(kMaxText);
+    return value.toString().left(kMaxTextLength);
 }
 
 bool sectionWord(const QString &word)

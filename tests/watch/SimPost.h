@@ -1,10 +1,23 @@
 #pragma once
 
-// Publishing an answer on the forum simulator, as its posting form does.
+// Checks against the forum simulator, and publishing an answer there as its
+// posting form does.
 #include "common/ForumSim.h"
 #include "forumsim/SimHttp.h"
+#include "watch/WatchEngine.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
+
+// Checks of the simulator's forum only when asked for, the store in `dir`.
+inline tarnvik::watch::WatchEngine::Options simulatorChecks(const ForumSim &sim, const QTemporaryDir &dir)
+{
+    tarnvik::watch::WatchEngine::Options options;
+    options.databasePath = dir.filePath(QStringLiteral("Tarnvik.sqlite"));
+    options.forumHost = sim.host();
+    options.scheduled = false;
+    return options;
+}
 
 // The new message's number; 0 when the simulator refused it.
 inline int postAnswer(QNetworkAccessManager &nam, ForumSim &sim, const QString &section, int followup,

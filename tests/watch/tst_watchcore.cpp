@@ -380,11 +380,7 @@ private Q_SLOTS:
         QVERIFY2(sim.start(), qPrintable(sim.errorString()));
         QNetworkAccessManager nam;
         QTemporaryDir dir;
-        WatchEngine::Options options;
-        options.databasePath = dir.filePath(QStringLiteral("Tarnvik.sqlite"));
-        options.forumHost = sim.host();
-        options.scheduled = false;
-        WatchEngine engine(options);
+        WatchEngine engine(simulatorChecks(sim, dir));
         engine.start();
         const auto page = [&](const QString &path) {
             return QString::fromUtf8(exchange(nam, sim.url(path)).body);
