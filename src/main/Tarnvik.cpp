@@ -6,9 +6,14 @@
 #include "export/WordConnection.h"
 #include "periphery/ZLibBMPRegistration.h"
 #include "state/DModul.h"
+#include "state/Database.h"
+#include "watch/CheckSchedule.h"
+#include "watch/WatchUi.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QSettings>
+#include <QToolBar>
 
 
 int main(int argc, char *argv[])
@@ -35,6 +40,14 @@ int main(int argc, char *argv[])
         TfrmMain frmMain;
         TDM dataModule;
         DM = &dataModule;
+        // Watched threads: the toolbar actions, the checks and the notifications.
+        auto *watch = new tarnvik::watch::WatchUi(
+            &frmMain, frmMain.findChild<QToolBar *>(QStringLiteral("ToolBar1")), frmMain.WebBrowser(),
+            [] { return DM ? DM->PageTitle : QString(); },
+            {tarnvik::Database::defaultPath(),
+             tarnvik::watch::checkInterval(TDMEnvironment::platform().openSettings()->value(QStringLiteral("Beobachten/Minuten")),
+                                           QCoreApplication::arguments())});
+        QObject::connect(&frmMain, &TfrmMain::pageProcessed, watch, &tarnvik::watch::WatchUi::pageShown);
         frmMain.showMaximized();
         frmMain.activateWindow();
         result = app.exec();

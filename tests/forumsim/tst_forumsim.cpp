@@ -11,8 +11,10 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +60,8 @@ private slots:
     void commandLine();
     void portInUseIsAnError();
     void slowClientsDoNotLockOutOthers();
+    void conditionalRequests_data();
+    void conditionalRequests();
 
 private:
     Page fetch(const QString &path, const QByteArray &method = "GET")
@@ -476,6 +480,61 @@ void TestForumSim::slowClientsDoNotLockOutOthers()
     }
     for (const auto &socket : slow)
         QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);   // still hanging on, not dropped
+}
+
+void TestForumSim::conditionalRequests_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("ifNoneMatch");    // "TAG" stands for the page's tag
+    QTest::addColumn<int>("ifModifiedSince");       // days after Last-Modified; 99: none
+    QTest::addColumn<int>("status");
+    const QString index = QStringLiteral("/cgi-bin/forum/webbbs_config.pl/page/2");
+    const QString thread = QStringLiteral("/cgi-bin/forum/webbbs_config.pl/read/1001/thread");
+    const QString message = QStringLiteral("/cgi-bin/holzbearbeitungsmaschinen/webbbs_config.pl/read/2002");
+    QTest::newRow("index, its tag") << index << QByteArray("TAG") << 99 << 304;
+    QTest::newRow("index, tag in a list") << index << QByteArray("\"0\", W/TAG") << 99 << 304;
+    QTest::newRow("index, another tag") << index << QByteArray("\"0\"") << 99 << 200;
+    QTest::newRow("thread, another tag wins over the date") << thread << QByteArray("\"0\"") << 0 << 200;
+    QTest::newRow("thread, not modified since") << thread << QByteArray() << 0 << 304;
+    QTest::newRow("thread, modified since") << thread << QByteArray() << -1 << 200;
+    QTest::newRow("message, its tag") << message << QByteArray("TAG") << 99 << 304;
+}
+
+void TestForumSim::conditionalRequests()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, ifNoneMatch);
+    QFETCH(int, ifModifiedSince);
+    QFETCH(int, status);
+    const auto get = [this, &path](const QList<std::pair<QByteArray, QByteArray>> &headers) {
+        QNetworkRequest request(m_sim.url(path));
+        for (const auto &[name, value] : headers)
+            request.setRawHeader(name, value);
+        QNetworkReply *reply = m_nam.get(request);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        done.wait(10000);
+        reply->deleteLater();
+        return std::make_pair(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply);
+    };
+    const auto [plainStatus, plain] = get({});
+    QCOMPARE(plainStatus, 200);
+    const QByteArray tag = plain->rawHeader("ETag");
+    const QByteArray lastModified = plain->rawHeader("Last-Modified");
+    QVERIFY(tag.startsWith('"') && tag.size() > 2);
+    QLocale c = QLocale::c();
+    const QString format = QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'");
+    const QDateTime time = c.toDateTime(QString::fromLatin1(lastModified), format);
+    QVERIFY2(time.isValid(), lastModified.constData());
+
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    if (!ifNoneMatch.isEmpty())
+        headers.append({"If-None-Match", QByteArray(ifNoneMatch).replace("TAG", tag)});
+    if (ifModifiedSince != 99)
+        headers.append({"If-Modified-Since", c.toString(time.addDays(ifModifiedSince), format).toLatin1()});
+    const auto [conditionalStatus, conditional] = get(headers);
+    QCOMPARE(conditionalStatus, status);
+    QCOMPARE(conditional->readAll().isEmpty(), status == 304);
+    QCOMPARE(conditional->rawHeader("ETag"), tag);
 }
 
 QTEST_GUILESS_MAIN(TestForumSim)

@@ -25,6 +25,11 @@ struct Reply {
     std::string contentType;
     std::string location;
     int delayMs = 0;   // wait this long before answering
+    // A forum page that changes only with its messages carries validators
+    // (ETag and Last-Modified, the time of its newest message), and a request
+    // that names the current ones is answered 304 Not Modified.
+    bool validators = false;
+    Timestamp lastModified = 0;
 };
 
 inline Reply htmlReply(int status, std::string body)

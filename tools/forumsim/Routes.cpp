@@ -4,6 +4,7 @@
 #include "Pictures.h"
 #include "Posting.h"
 #include "Text.h"
+#include "Validators.h"
 #include "WorkerPool.h"
 
 #include <httplib.h>
@@ -12,6 +13,8 @@
 
 #include <chrono>
 #include <climits>
+#include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -70,13 +73,40 @@ Reply html(int status, std::string body)
     return htmlReply(status, std::move(body));
 }
 
+// The time of the newest message in the threads under `roots`.
+Timestamp newestTime(const ForumStore &store, std::span<const int> roots)
+{
+    Timestamp newest = 0;
+    for (const int root : roots) {
+        for (const TreeEntry &e : store.threadTree(root))
+            newest = std::max(newest, e.message->time);
+    }
+    return newest;
+}
+
+Reply withValidators(Reply reply, Timestamp lastModified)
+{
+    reply.validators = true;
+    reply.lastModified = lastModified;
+    return reply;
+}
+
+Reply indexPage(const ForumStore &store, const Section &section, int page)
+{
+    page = std::clamp(page, 1, indexPageCount(section));
+    const std::span<const int> all(section.threads);
+    const std::size_t first = std::min(all.size(), static_cast<std::size_t>(page - 1) * kThreadsPerPage);
+    const auto onPage = all.subspan(first, std::min<std::size_t>(kThreadsPerPage, all.size() - first));
+    return withValidators(html(200, renderIndexPage(store, section, page)), newestTime(store, onPage));
+}
+
 Reply forumPage(const ForumStore &store, const Section &section,
                 const std::vector<std::string_view> &rest)
 {
     if (rest.empty())
-        return html(200, renderIndexPage(store, section, 1));
+        return indexPage(store, section, 1);
     if (rest[0] == "page" && rest.size() == 2)
-        return html(200, renderIndexPage(store, section, parsePageNumber(rest[1])));
+        return indexPage(store, section, parsePageNumber(rest[1]));
     if (rest[0] == "read" && (rest.size() == 2 || (rest.size() == 3 && rest[2] == "thread"))) {
         const bool wholeThread = rest.size() == 3;
         const Message *m = store.message(parseNumber(rest[1]));
@@ -84,7 +114,9 @@ Reply forumPage(const ForumStore &store, const Section &section,
                            && (!wholeThread || m->parent == 0);
         if (!found)
             return html(404, renderMessageNotFound(section));
-        return html(200, wholeThread ? renderThreadPage(store, *m) : renderMessagePage(store, *m));
+        const int roots[] = {m->root};
+        return withValidators(html(200, wholeThread ? renderThreadPage(store, *m) : renderMessagePage(store, *m)),
+                              newestTime(store, roots));
     }
     return html(404, renderPageNotFound());
 }
@@ -95,6 +127,26 @@ void sendReply(const Reply &reply, httplib::Response &res)
     res.set_content(reply.body, reply.contentType.c_str());
     if (!reply.location.empty())
         res.set_header("Location", reply.location);
+}
+
+// A page with validators goes out whole, or as 304 without a body when the
+// client already has it.
+void sendPage(const httplib::Request &req, const Reply &reply, httplib::Response &res)
+{
+    if (!reply.validators) {
+        sendReply(reply, res);
+        return;
+    }
+    const std::string tag = entityTag(reply.body);
+    res.set_header("ETag", tag);
+    res.set_header("Last-Modified", httpDate(reply.lastModified));
+    std::optional<std::string> ifNoneMatch;
+    if (req.has_header("If-None-Match"))
+        ifNoneMatch = req.get_header_value("If-None-Match");
+    if (notModified(ifNoneMatch, req.get_header_value("If-Modified-Since"), tag, reply.lastModified))
+        res.status = 304;
+    else
+        sendReply(reply, res);
 }
 
 // Answers uncompressed, as the old forum script did. The library would
@@ -269,7 +321,7 @@ void addForumRoutes(httplib::Server &server, const ForumStore &store, PostingDes
     server.set_pre_routing_handler([&store, isScript](const httplib::Request &req, httplib::Response &res) {
         dropAcceptEncoding(req);
         if (req.method == "GET" || req.method == "HEAD") {
-            sendReply(handleGet(store, req.path), res);
+            sendPage(req, handleGet(store, req.path), res);
             return httplib::Server::HandlerResponse::Handled;
         }
         if (req.method == "POST" && isScript(req.path))
