@@ -1,5 +1,6 @@
 #include "main/Main.h"
 
+#include "archive/ArchiveFeature.h"
 #include "browser/BrowserHost.h"
 #include "browser/WebEngineHost.h"
 #include "editor/Edit.h"
@@ -45,14 +46,8 @@ TfrmMain::TfrmMain(BrowserFactory makeBrowser, QWidget *parent)
     ui->udPage->setBuddy(ui->EPage);
     applyIcons();
 
-    for (QAction *action : ui->ToolBar1->actions()) {
-        if (QWidget *button = ui->ToolBar1->widgetForAction(action)) {
-            if (!action->isSeparator()) {
-                button->setMinimumSize(100, 44);
-                button->setAccessibleName(action->text());
-            }
-        }
-    }
+    for (QAction *action : ui->ToolBar1->actions())
+        sizeToolButton(action);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setMinimumWidth(200);
@@ -113,6 +108,26 @@ void TfrmMain::applyIcons()
     ui->actSettings->setIcon(TarnvikIcons::icon(icoSettings));
     ui->actInfo->setIcon(TarnvikIcons::icon(icoInfo));
     ui->actEnde->setIcon(TarnvikIcons::icon(icoDoor));
+}
+
+void TfrmMain::sizeToolButton(QAction *action)
+{
+    QWidget *button = ui->ToolBar1->widgetForAction(action);
+    if (button && !action->isSeparator()) {
+        button->setMinimumSize(100, 44);
+        button->setAccessibleName(action->text());
+    }
+}
+
+void TfrmMain::attachArchive(tarnvik::archive::ArchiveFeature *archive)
+{
+    const QList<QAction *> actions = ui->ToolBar1->actions();
+    ui->ToolBar1->insertAction(actions.value(actions.indexOf(ui->actExportWord) + 1), archive->action());
+    sizeToolButton(archive->action());
+    connect(this, &TfrmMain::pageProcessed, archive, [archive](const QString &address) {
+        if (DM && DM->NumberAfterHash() && DM->ThreadNumber() > 0)
+            archive->keepShownThread(address);
+    });
 }
 
 void TfrmMain::addHistoryActions()

@@ -11,6 +11,9 @@
 
 class BrowserHost;
 class QLabel;
+namespace tarnvik::archive {
+class ArchiveFeature;
+}
 namespace Ui {
 class TfrmMain;
 }
@@ -34,6 +37,9 @@ public:
     QString statusText() const;
 
     void OpenForumPage(QString address);
+    // Puts the archive's action on the toolbar and hands it every whole
+    // thread shown.
+    void attachArchive(tarnvik::archive::ArchiveFeature *archive);
 
     // Handlers, named after control and event.
     void actHandwerkzeugExecute();
@@ -63,6 +69,7 @@ protected:
 
 private:
     void applyIcons();
+    void sizeToolButton(QAction *action);
     void addHistoryActions();
     void setTitleCaption(const QString &caption);
     void injectControlM(QObject *receiver);

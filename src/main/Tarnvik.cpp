@@ -1,3 +1,5 @@
+#include "archive/Archive.h"
+#include "archive/ArchiveFeature.h"
 #include "browser/EngineSetup.h"
 #include "browser/WebEngineHost.h"
 #include "main/Dialogs.h"
@@ -5,9 +7,11 @@
 #include "export/WordConnection.h"
 #include "periphery/ZLibBMPRegistration.h"
 #include "state/DModul.h"
+#include "state/Database.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QSettings>
 
 
 int main(int argc, char *argv[])
@@ -33,6 +37,14 @@ int main(int argc, char *argv[])
         TfrmMain frmMain;
         TDM dataModule;
         DM = &dataModule;
+        // The archive keeps the whole threads shown and exported; F9 searches it.
+        const QString work = DM->WorkPath();
+        tarnvik::archive::ArchiveFeature archive(
+            &frmMain, frmMain.WebBrowser(),
+            {tarnvik::Database::defaultPath(), work.isEmpty() ? work : work + QStringLiteral("Archivansicht/"),
+             tarnvik::archive::keepReadSetting(*TDMEnvironment::platform().openSettings()),
+             [] { return DM ? DM->PicturesPath() : QString(); }});
+        frmMain.attachArchive(&archive);
         frmMain.showMaximized();
         frmMain.activateWindow();
         result = app.exec();
