@@ -66,6 +66,31 @@ private:
     QSqlDatabase &m_db;
 };
 
+// Per term, the archive's words that hold it other than at their start
+// (those the prefix finds already).
+QList<QStringList> containingWords(QSqlDatabase &db, const QList<SearchTerm> &terms)
+{
+    QList<QStringList> containing;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT DISTINCT term FROM archive_parts WHERE part >= ? AND part < ? AND part <> term "
+                                 "LIMIT %1")
+                      .arg(ArchiveStore::kPartWords));
+    for (const SearchTerm &term : terms) {
+        QStringList words;
+        if (!term.phrase && term.folded.size() >= kMinPart) {
+            query.bindValue(0, term.folded);
+            query.bindValue(1, term.folded + QString(QChar::highSurrogate(0x10ffff)) + QChar::lowSurrogate(0x10ffff));
+            if (query.exec()) {
+                while (query.next())
+                    words << query.value(0).toString();
+            }
+        }
+        containing << words;
+    }
+    return containing;
+}
+
 struct Existing {
     qint64 id = 0;
     qint64 number = 0;
@@ -105,7 +130,11 @@ const Schema &ArchiveStore::schema()
           QStringLiteral("CREATE VIRTUAL TABLE archive_words USING fts5(title, text, content='', "
                          "tokenize='unicode61 remove_diacritics 0', prefix='2 3')"),
           QStringLiteral("INSERT INTO archive_words (archive_words, rank) VALUES ('rank', 'bm25(3.0, 1.0)')"),
-          QStringLiteral("CREATE VIRTUAL TABLE archive_parts USING fts5(text, content='', tokenize='trigram')")}}};
+          // Every word of the index under itself and under each of its
+          // endings of three characters or more, so that the words holding
+          // a part are found by the part's first characters.
+          QStringLiteral("CREATE TABLE archive_parts (part TEXT NOT NULL, term TEXT NOT NULL, "
+                         "PRIMARY KEY (part, term)) WITHOUT ROWID")}}};
     return archive;
 }
 
@@ -148,11 +177,9 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
             QSqlQuery update = sql.prepare(QStringLiteral(
                 "UPDATE archive_messages SET number = ?, position = ?, title = ?, text = ? WHERE id = ?"));
             QSqlQuery words = sql.prepare(QStringLiteral("INSERT INTO archive_words (rowid, title, text) VALUES (?, ?, ?)"));
-            QSqlQuery parts = sql.prepare(QStringLiteral("INSERT INTO archive_parts (rowid, text) VALUES (?, ?)"));
+            QSqlQuery part = sql.prepare(QStringLiteral("INSERT OR IGNORE INTO archive_parts (part, term) VALUES (?, ?)"));
             QSqlQuery unwords = sql.prepare(QStringLiteral(
                 "INSERT INTO archive_words (archive_words, rowid, title, text) VALUES ('delete', ?, ?, ?)"));
-            QSqlQuery unparts = sql.prepare(QStringLiteral(
-                "INSERT INTO archive_parts (archive_parts, rowid, text) VALUES ('delete', ?, ?)"));
             QSqlQuery picture = sql.prepare(QStringLiteral(
                 "INSERT INTO archive_pictures (message, position, address, local_file) VALUES (?, ?, ?, ?) "
                 "ON CONFLICT (message, position) DO UPDATE SET "
@@ -161,13 +188,19 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
             if (sql.failure.isValid())
                 return failed();
 
-            // The contentless indexes forget a text only when told its
-            // folded words again.
-            const auto index = [&](QSqlQuery &w, QSqlQuery &p, qint64 id, const QString &title, const QString &text) {
+            // The contentless index forgets a text only when told its folded
+            // words again.
+            QSet<QString> terms;
+            const auto index = [&](QSqlQuery &query, qint64 id, const QString &title, const QString &text) {
                 const QString foldedTitle = fold(title);
                 const QString foldedText = fold(text);
-                return sql.exec(w, {id, foldedTitle, foldedText})
-                       && sql.exec(p, {id, foldedTitle + QLatin1Char(' ') + foldedText});
+                if (&query == &words) {
+                    for (const QString &folded : {foldedTitle, foldedText}) {
+                        for (const QString &word : partWords(folded))
+                            terms.insert(word);
+                    }
+                }
+                return sql.exec(query, {id, foldedTitle, foldedText});
             };
             for (int position = 0; position < thread.messages.size(); ++position) {
                 const ArchivedMessage &m = thread.messages.at(position);
@@ -181,7 +214,7 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
                     lastId.finish();
                     if (!sql.exec(insert, {id, threadId, m.key, m.number, position, m.title, m.author, fold(m.author),
                                            timeText(m.posted), m.text})
-                        || !index(words, parts, id, m.title, m.text))
+                        || !index(words, id, m.title, m.text))
                         return failed();
                     ++result.added;
                 } else {
@@ -192,14 +225,23 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
                         && !sql.exec(update, {number, position, m.title, m.text, id}))
                         return failed();
                     if (changed) {
-                        if (!index(unwords, unparts, id, found->title, found->text)
-                            || !index(words, parts, id, m.title, m.text))
+                        if (!index(unwords, id, found->title, found->text) || !index(words, id, m.title, m.text))
                             return failed();
                         ++result.changed;
                     }
                 }
                 for (int p = 0; p < m.pictures.size(); ++p) {
                     if (!sql.exec(picture, {id, p, m.pictures.at(p).address, m.pictures.at(p).localFile}))
+                        return failed();
+                }
+            }
+            for (const QString &word : std::as_const(terms)) {
+                if (!sql.exec(part, {word, word}))
+                    return failed();
+                // A word met before has its endings already.
+                const bool fresh = part.numRowsAffected() > 0;
+                for (qsizetype at = 1; fresh && at + kMinPart <= word.size(); ++at) {
+                    if (!sql.exec(part, {word.mid(at), word}))
                         return failed();
                 }
             }
@@ -248,6 +290,7 @@ SearchResult ArchiveStore::search(const SearchRequest &request)
         }
         sql += request.newestFirst ? QStringLiteral(" ORDER BY f.rowid DESC") : QStringLiteral(" ORDER BY f.rank");
         sql += QStringLiteral(" LIMIT %1").arg(ArchiveStore::kLookedAt);
+        result.matches << match;
         QSqlQuery query(db);
         query.setForwardOnly(true);
         query.prepare(sql);
@@ -270,10 +313,12 @@ SearchResult ArchiveStore::search(const SearchRequest &request)
         result.more = result.more || rows >= ArchiveStore::kLookedAt;
     };
     look(QStringLiteral("archive_words"), wordQuery(result.terms));
-    const QString parts = partQuery(result.terms);
-    if (threadsSeen.size() < kFewThreads && !parts.isEmpty() && result.error.isEmpty()) {
+    // Few threads from a search that was not cut short: look inside words too.
+    if (!result.more && threadsSeen.size() < kFewThreads && result.error.isEmpty()) {
         const qsizetype before = found.size();
-        look(QStringLiteral("archive_parts"), parts);
+        const QString parts = partQuery(result.terms, containingWords(db, result.terms));
+        if (!parts.isEmpty())
+            look(QStringLiteral("archive_words"), parts);
         result.insideWords = found.size() > before;
     }
 

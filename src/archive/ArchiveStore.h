@@ -10,6 +10,10 @@
 // them: keeping threads, searching them, reading one back. One store
 // belongs to the thread that opened its database.
 //
+// Besides the full-text index, a list of every folded word lets a search
+// find a part of a word ("holz" in "Eichenholz") through the words that
+// hold it.
+//
 // A message's id orders it by time: the second it was posted (the forum's
 // wall clock) times 2^20 plus a small number that keeps ids apart. The
 // full-text indexes use the same ids, so "newest first" is their own order
@@ -47,6 +51,7 @@ struct SearchResult {
     bool insideWords = false; // parts of words found more
     bool more = false;        // more messages match than were looked at
     QList<ThreadHit> threads;
+    QStringList matches; // the full-text queries that ran
     QString error;
 };
 
@@ -96,8 +101,11 @@ public:
     static constexpr int kLookedAt = 400;
     static constexpr int kShownThreads = 100;
     static constexpr int kShownPerThread = 3;
-    // Below this many threads the index of word parts is asked as well.
+    // When the words found are all there are and they are in fewer than
+    // this many threads, words that hold a term are looked for as well, at
+    // most this many per term.
     static constexpr int kFewThreads = 10;
+    static constexpr int kPartWords = 64;
 
 private:
     Database &m_db;

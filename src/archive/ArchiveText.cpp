@@ -192,15 +192,32 @@ QString wordQuery(const QList<SearchTerm> &terms)
     return parts.join(QLatin1Char(' '));
 }
 
-QString partQuery(const QList<SearchTerm> &terms)
+QString partQuery(const QList<SearchTerm> &terms, const QList<QStringList> &containing)
 {
     QStringList parts;
-    for (const SearchTerm &term : terms) {
-        if (term.folded.size() < 3 || term.phrase)
+    bool more = false;
+    for (qsizetype i = 0; i < terms.size(); ++i) {
+        const SearchTerm &term = terms.at(i);
+        if (term.folded.size() < kMinPart || term.phrase)
             return {};
-        parts << quoted(term.folded);
+        QStringList alternatives{quoted(term.folded) + QLatin1Char('*')};
+        for (const QString &word : containing.value(i))
+            alternatives << quoted(word);
+        more = more || alternatives.size() > 1;
+        parts << QLatin1Char('(') + alternatives.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
-    return parts.join(QLatin1Char(' '));
+    return more ? parts.join(QStringLiteral(" AND ")) : QString();
+}
+
+QStringList partWords(const QString &folded)
+{
+    QStringList words;
+    for (const QStringView word : QStringView(folded).split(u' ', Qt::SkipEmptyParts)) {
+        if (word.size() > kMinPart)
+            words << word.toString();
+    }
+    words.removeDuplicates();
+    return words;
 }
 
 QList<Hit> findHits(QStringView text, const QList<SearchTerm> &terms, bool insideWords)

@@ -46,11 +46,17 @@ constexpr qsizetype kMaxQueryChars = 300;
 // The full-text query for the word index: every term must occur; words
 // match as prefixes, phrases exactly. Empty for no terms.
 QString wordQuery(const QList<SearchTerm> &terms);
-// The query for the index of parts of words ("holz" in "Eichenholz"):
-// every term as a string inside the folded text. Empty when there is no
-// term, one is shorter than three characters (which that index cannot look
-// for) or one is a phrase (meant as whole words).
-QString partQuery(const QList<SearchTerm> &terms);
+// The query that finds the terms inside longer words ("holz" in
+// "Eichenholz"): each term as a prefix or as any of `containing`, the
+// archive's words that hold it (one list per term). Empty when a term is a
+// phrase (meant as whole words) or shorter than kMinPart, or when no term
+// has such words.
+QString partQuery(const QList<SearchTerm> &terms, const QList<QStringList> &containing);
+constexpr qsizetype kMinPart = 3;
+
+// The distinct words of a folded text that are long enough to hold a part
+// someone looks for.
+QStringList partWords(const QString &folded);
 
 // A range of the text as written: [start, end).
 struct Hit {

@@ -118,6 +118,7 @@ private Q_SLOTS:
         QTest::newRow("ss for ß") << "Strasse" << 3;
         QTest::newRow("prefix") << "hobel" << 3;
         QTest::newRow("part of a compound") << "holz" << 4;
+        QTest::newRow("part and word") << "tisch holz" << 4;
         QTest::newRow("oe for ö") << "geoelt" << 1;
         QTest::newRow("two words") << "eiche schränke" << 1;
         QTest::newRow("phrase") << "\"alte rauhbank\"" << 5;
