@@ -160,7 +160,7 @@ int main(int argc, char *argv[])
             uiBlock = std::max(uiBlock, sinceTick.nsecsElapsed() / 1e6);
             sinceTick.restart();
         });
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < 5; ++run) {
             const QString page = threadPage(writer.thread(kThreads + 1 + run, 1000));
             const QString address =
                 QStringLiteral("http://forum/cgi-bin/forum/webbbs_config.pl/read/%1/thread#%1").arg(kThreads + 1 + run);

@@ -213,7 +213,9 @@ QStringList partWords(const QString &folded)
 {
     QStringList words;
     for (const QStringView word : QStringView(folded).split(u' ', Qt::SkipEmptyParts)) {
-        if (word.size() > kMinPart)
+        // Compounds are made of letters; numbers, codes and addresses are not.
+        if (word.size() > kMinPart && word.size() <= kMaxPartWord
+            && std::none_of(word.begin(), word.end(), [](QChar c) { return c.isDigit(); }))
             words << word.toString();
     }
     words.removeDuplicates();

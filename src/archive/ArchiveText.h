@@ -54,9 +54,10 @@ QString wordQuery(const QList<SearchTerm> &terms);
 QString partQuery(const QList<SearchTerm> &terms, const QList<QStringList> &containing);
 constexpr qsizetype kMinPart = 3;
 
-// The distinct words of a folded text that are long enough to hold a part
-// someone looks for.
+// The distinct words of a folded text that may hold a part someone looks
+// for: long enough, not overlong, letters only.
 QStringList partWords(const QString &folded);
+constexpr qsizetype kMaxPartWord = 40;
 
 // A range of the text as written: [start, end).
 struct Hit {
