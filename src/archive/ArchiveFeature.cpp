@@ -12,6 +12,18 @@
 
 namespace tarnvik::archive {
 
+namespace {
+
+// A message that does not hold up the windows behind it.
+void inform(QWidget *parent, const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+} // namespace
+
 ArchiveFeature::ArchiveFeature(QWidget *window, BrowserHost *browser, const Setup &setup)
     : m_parent(window), m_browser(browser), m_setup(setup),
       m_archive(std::make_unique<Archive>(Archive::Options{setup.databasePath, setup.viewFolder, setup.keepRead, 0}))
@@ -24,11 +36,7 @@ ArchiveFeature::ArchiveFeature(QWidget *window, BrowserHost *browser, const Setu
     if (browser)
         connect(browser, &BrowserHost::NavigateComplete2, this, [this] { ++m_navigations; });
 
-    connect(m_archive.get(), &Archive::notice, this, [this](const QString &text) {
-        auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tarnvik"), text, QMessageBox::Ok, m_parent);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    connect(m_archive.get(), &Archive::notice, this, [this](const QString &text) { inform(m_parent, text); });
     connect(m_archive.get(), &Archive::viewReady, this, [this](const QString &address) {
         if (!m_browser)
             return;
@@ -39,8 +47,7 @@ ArchiveFeature::ArchiveFeature(QWidget *window, BrowserHost *browser, const Setu
             m_parent->activateWindow();
     });
     connect(m_archive.get(), &Archive::viewFailed, this, [this](const QString &text) {
-        if (m_window)
-            QMessageBox::information(m_window, QStringLiteral("Tarnvik"), text);
+        inform(m_window ? m_window.data() : m_parent.data(), text);
     });
     setExportReceiver([this](const QUrl &page, const QStringList &lines, const QList<LocalPicture> &pictures) {
         m_archive->keepExport(page, lines, pictures);
