@@ -1,5 +1,6 @@
 #include "export/ThreadExport.h"
 
+#include "archive/ArchiveHooks.h"
 #include "browser/BrowserHost.h"
 #include "export/ExportProgress.h"
 #include "export/ExportRecord.h"
@@ -210,6 +211,7 @@ void ThreadExport::writeWorkFileAndBuild()
         return;
     }
     Q_EMIT workFileWritten(file);
+    archive::keepExportedThread(m_setup.pageAddress, m_extraction.lines, m_pictures.downloads);
 
     m_phase = Phase::Office;
     if (m_progress)

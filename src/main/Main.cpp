@@ -1,5 +1,6 @@
 #include "main/Main.h"
 
+#include "archive/ArchiveFeature.h"
 #include "browser/BrowserHost.h"
 #include "browser/LinkRoute.h"
 #include "editor/Edit.h"
@@ -115,13 +116,35 @@ void TfrmMain::setUpCommands()
         connect(command.action, &QAction::triggered, this, command.run);
     }
 
-    for (QAction *action : ui->ToolBar1->actions()) {
-        QWidget *button = ui->ToolBar1->widgetForAction(action);
-        if (button && !action->isSeparator()) {
-            button->setMinimumSize(100, 44);
-            button->setAccessibleName(action->text());
-        }
+    for (QAction *action : ui->ToolBar1->actions())
+        sizeToolButton(action);
+}
+
+void TfrmMain::sizeToolButton(QAction *action)
+{
+    QWidget *button = ui->ToolBar1->widgetForAction(action);
+    if (button && !action->isSeparator()) {
+        button->setMinimumSize(100, 44);
+        button->setAccessibleName(action->text());
     }
+}
+
+void TfrmMain::attachArchive(tarnvik::archive::ArchiveFeature *archive)
+{
+    // After the thread commands (and any a feature put behind them), before
+    // the separator that leads to the settings.
+    const QList<QAction *> actions = ui->ToolBar1->actions();
+    QAction *before = nullptr;
+    for (qsizetype i = actions.indexOf(ui->actExportWord) + 1; i > 0 && i < actions.size() && !before; ++i) {
+        if (actions.at(i)->isSeparator())
+            before = actions.at(i);
+    }
+    ui->ToolBar1->insertAction(before, archive->action());
+    sizeToolButton(archive->action());
+    connect(this, &TfrmMain::pageProcessed, archive, [archive](const QString &address) {
+        if (DM && DM->NumberAfterHash() && DM->ThreadNumber() > 0)
+            archive->keepShownThread(address);
+    });
 }
 
 void TfrmMain::addHistoryActions()

@@ -13,6 +13,9 @@
 class BrowserHost;
 class QAction;
 class QLabel;
+namespace tarnvik::archive {
+class ArchiveFeature;
+}
 namespace Ui {
 class TfrmMain;
 }
@@ -36,6 +39,9 @@ public:
     QString statusText() const;
 
     void OpenForumPage(QString address);
+    // Puts the archive's action on the toolbar and hands it every whole
+    // thread shown.
+    void attachArchive(tarnvik::archive::ArchiveFeature *archive);
 
     // Opens a section's index, at the page of the page field when it is
     // the section shown, at its first page otherwise.
@@ -67,6 +73,7 @@ protected:
 
 private:
     void setUpCommands();
+    void sizeToolButton(QAction *action);
     void addHistoryActions();
     void setTitleCaption(const QString &caption);
     void injectControlM(QObject *receiver);

@@ -1,3 +1,5 @@
+#include "archive/Archive.h"
+#include "archive/ArchiveFeature.h"
 #include "browser/EngineSetup.h"
 #include "browser/WebEngineHost.h"
 #include "editor/MenuAccessibility.h"
@@ -48,6 +50,14 @@ int main(int argc, char *argv[])
              tarnvik::watch::checkInterval(TDMEnvironment::platform().openSettings()->value(QStringLiteral("Beobachten/Minuten")),
                                            QCoreApplication::arguments())});
         QObject::connect(&frmMain, &TfrmMain::pageProcessed, watch, &tarnvik::watch::WatchUi::pageShown);
+        // The archive keeps the whole threads shown and exported; F9 searches it.
+        const QString work = DM->WorkPath();
+        tarnvik::archive::ArchiveFeature archive(
+            &frmMain, frmMain.WebBrowser(),
+            {tarnvik::Database::defaultPath(), work.isEmpty() ? work : work + QStringLiteral("Archivansicht/"),
+             tarnvik::archive::keepReadSetting(*TDMEnvironment::platform().openSettings()),
+             [] { return DM ? DM->PicturesPath() : QString(); }});
+        frmMain.attachArchive(&archive);
         frmMain.showMaximized();
         frmMain.activateWindow();
         result = app.exec();

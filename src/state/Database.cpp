@@ -33,16 +33,9 @@ QString damageMarker(const QString &path)
     return path + QStringLiteral(".prüfen");
 }
 
-int primaryCode(const QSqlError &error)
-{
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok);
-    return ok ? (code & 0xff) : -1;
-}
-
 bool isDamage(const QSqlError &error)
 {
-    const int code = primaryCode(error);
+    const int code = Database::primaryCode(error);
     return code == kSqliteCorrupt || code == kSqliteNotADatabase;
 }
 
@@ -57,6 +50,13 @@ bool exec(QSqlDatabase &db, const QString &statement, QString *error)
 }
 
 } // namespace
+
+int Database::primaryCode(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xff) : -1;
+}
 
 QString Database::defaultPath()
 {
@@ -195,6 +195,7 @@ void Database::closeConnection()
 
 bool Database::transaction(const std::function<bool(QSqlDatabase &)> &work, QString *error)
 {
+    m_lastTransactionCode = 0;
     QSqlDatabase db = connection();
     if (!db.isOpen()) {
         if (error)
@@ -206,6 +207,7 @@ bool Database::transaction(const std::function<bool(QSqlDatabase &)> &work, QStr
     // instead of waiting for the busy timeout.
     QSqlQuery begin(db);
     if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        m_lastTransactionCode = primaryCode(begin.lastError());
         noteDamage(begin.lastError());
         if (error)
             *error = begin.lastError().text();
@@ -216,6 +218,7 @@ bool Database::transaction(const std::function<bool(QSqlDatabase &)> &work, QStr
         QSqlQuery commit(db);
         if (commit.exec(QStringLiteral("COMMIT")))
             return true;
+        m_lastTransactionCode = primaryCode(commit.lastError());
         noteDamage(commit.lastError());
         if (error)
             *error = commit.lastError().text();

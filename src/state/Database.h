@@ -58,6 +58,11 @@ public:
     // writers wait for each other rather than fail midway). Committed when
     // `work` returns true, rolled back otherwise or when the commit fails.
     bool transaction(const std::function<bool(QSqlDatabase &)> &work, QString *error = nullptr);
+    // SQLite's primary result code of the last BEGIN or COMMIT of
+    // transaction() that failed (5 busy, 13 full, ...); 0 after a success.
+    int lastTransactionCode() const { return m_lastTransactionCode; }
+    // SQLite's primary result code of an error; -1 when it has none.
+    static int primaryCode(const QSqlError &error);
 
     // Whether an error says the file is damaged. Such an error marks the
     // file, and the next open sets it aside.
@@ -73,6 +78,7 @@ private:
 
     QString m_path;
     QString m_connection;
+    int m_lastTransactionCode = 0;
 };
 
 } // namespace tarnvik
