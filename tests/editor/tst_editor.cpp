@@ -7,7 +7,6 @@
 #include "editor/Edit.h"
 #include "editor/EditSpelling.h"
 #include "editor/Markup.h"
-#include "editor/MenuAccessibility.h"
 #include "editor/PostFile.h"
 #include "editor/SpellHighlighter.h"
 #include "editor/SpellSetting.h"
@@ -16,6 +15,7 @@
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
 #include "state/Icons.h"
+#include "state/MenuAccessibility.h"
 #include "state/TextFile.h"
 
 #include <QAccessible>

@@ -1,4 +1,4 @@
-#include "editor/MenuAccessibility.h"
+#include "state/MenuAccessibility.h"
 
 #include <QAccessibleObject>
 #include <QApplication>
