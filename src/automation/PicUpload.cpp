@@ -2,7 +2,6 @@
 
 #include "automation/PhotoPrep.h"
 #include "automation/PictureSite.h"
-#include "browser/WebEngineHost.h"
 #include "browser/WebPage.h"
 #include "state/DModul.h"
 #include "state/ErrorReport.h"
@@ -14,14 +13,11 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QWebEngineScript>
-#include <QWebEngineView>
 
 using namespace tarnvik;
 
@@ -47,11 +43,9 @@ TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
     connect(m_browser, &BrowserHost::DocumentComplete, this, &TfrmPicUpload::WebBrowserDocumentComplete);
     ui->preparedRow->hide();
     connect(ui->btnOriginal, &QPushButton::clicked, this, &TfrmPicUpload::useOriginal);
-    if (auto *host = qobject_cast<WebEngineHost *>(m_browser)) {
-        host->page()->setPageFileChooser([this](QWidget *parent, bool multiple, const QStringList &types) {
-            return chooseFiles(parent, multiple, types);
-        });
-    }
+    m_browser->setFileChooser([this](QWidget *parent, bool multiple, const QStringList &types) {
+        return chooseFiles(parent, multiple, types);
+    });
 
     PictureTaken = false;
     if (uploadMode) {
@@ -65,8 +59,7 @@ TfrmPicUpload::TfrmPicUpload(QWidget *owner, bool uploadMode)
 
 TfrmPicUpload::~TfrmPicUpload()
 {
-    if (auto *host = qobject_cast<WebEngineHost *>(m_browser))
-        host->page()->setPageFileChooser({});
+    m_browser->setFileChooser({});
     delete ui;
 }
 
@@ -271,29 +264,15 @@ QStringList TfrmPicUpload::preparedFiles(const QStringList &chosen)
 
 void TfrmPicUpload::useOriginal()
 {
-    auto *host = qobject_cast<WebEngineHost *>(m_browser);
-    if (!host || m_original.isEmpty())
+    if (m_original.isEmpty())
         return;
-    // A file field opens its chooser on a user's input only: the field gets
-    // the focus, then a key press. The request does not outlive the moment.
+    // The request does not outlive the moment: the page asks for files
+    // right after the field's activation, or not at all.
     m_originalRequested = m_original;
     QTimer::singleShot(3000, this, [this] { m_originalRequested.clear(); });
     QPointer<TfrmPicUpload> self(this);
-    host->page()->runJavaScript(
-        QStringLiteral("(function () { var f = document.querySelector('input[type=file]');"
-                       " if (!f) return false; f.focus(); return document.activeElement === f; })()"),
-        QWebEngineScript::ApplicationWorld, [self, host](const QVariant &focused) {
-            QWidget *target = self ? host->view()->focusProxy() : nullptr;
-            if (!target)
-                return;
-            if (!focused.toBool()) {
-                self->m_originalRequested.clear();
-                return;
-            }
-            host->view()->setFocus();
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-            QCoreApplication::sendEvent(target, &press);
-            QCoreApplication::sendEvent(target, &release);
-        });
+    m_browser->activateFileField([self](bool activated) {
+        if (self && !activated)
+            self->m_originalRequested.clear();
+    });
 }

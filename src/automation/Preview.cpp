@@ -2,8 +2,6 @@
 
 #include "automation/PageAddress.h"
 #include "automation/PostForm.h"
-#include "browser/WebEngineHost.h"
-#include "browser/WebPage.h"
 #include "state/DModul.h"
 #include "state/DialogFont.h"
 #include "state/Endpoints.h"
@@ -13,7 +11,6 @@
 
 #include <QDir>
 #include <QPointer>
-#include <QWebEngineSettings>
 
 using namespace tarnvik;
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -34,6 +35,17 @@ public:
     // browser refuses by default. For a window that fills and sends a page
     // of its own making.
     virtual void allowLocalPageToSubmitToWeb() = 0;
+
+    // Picks the files for this browser's file fields: given the window to
+    // show a dialog over, whether several files may be chosen and the types
+    // the field accepts; absolute paths, or nothing when cancelled. Empty:
+    // the program's chooser (TarnvikWebPage::setFileChooser).
+    using FileChooser = std::function<QStringList(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes)>;
+    virtual void setFileChooser(FileChooser chooser) = 0;
+    // Opens the chooser of the page's first file field as the user's own
+    // click would (a page opens it only on a user's input); `done` says
+    // whether the page had such a field.
+    virtual void activateFileField(std::function<void(bool)> done) = 0;
 
     // Title of the document shown now.
     virtual QString DocumentTitle() const = 0;

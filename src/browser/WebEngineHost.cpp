@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
@@ -163,6 +164,35 @@ void WebEngineHost::goForward()
 void WebEngineHost::allowLocalPageToSubmitToWeb()
 {
     m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+}
+
+void WebEngineHost::setFileChooser(FileChooser chooser)
+{
+    m_page->setPageFileChooser(std::move(chooser));
+}
+
+void WebEngineHost::activateFileField(std::function<void(bool)> done)
+{
+    // The field gets the focus, then a key press that counts as the user's.
+    QPointer<WebEngineHost> self(this);
+    m_page->runJavaScript(
+        QStringLiteral("(function () { var f = document.querySelector('input[type=file]');"
+                       " if (!f) return false; f.focus(); return document.activeElement === f; })()"),
+        QWebEngineScript::ApplicationWorld, [self, done = std::move(done)](const QVariant &focused) {
+            QWidget *target = self ? self->m_view->focusProxy() : nullptr;
+            if (!target || !focused.toBool()) {
+                if (done)
+                    done(false);
+                return;
+            }
+            self->m_view->setFocus();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QCoreApplication::sendEvent(target, &press);
+            QCoreApplication::sendEvent(target, &release);
+            if (done)
+                done(true);
+        });
 }
 
 void WebEngineHost::onNewWindowRequested(QWebEngineNewWindowRequest &request)

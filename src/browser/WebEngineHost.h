@@ -32,6 +32,8 @@ public:
     void goBack() override;
     void goForward() override;
     void allowLocalPageToSubmitToWeb() override;
+    void setFileChooser(FileChooser chooser) override;
+    void activateFileField(std::function<void(bool)> done) override;
     QString DocumentTitle() const override;
     void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter = {}) override;
     void requestFormCount(std::function<void(int)> callback) override;

@@ -18,6 +18,14 @@ public:
     void goBack() override { navigated << QStringLiteral("<back>"); }
     void goForward() override { navigated << QStringLiteral("<forward>"); }
     void allowLocalPageToSubmitToWeb() override { localPageMaySubmit = true; }
+    void setFileChooser(FileChooser chooser) override { fileChooser = std::move(chooser); }
+    void activateFileField(std::function<void(bool)> done) override
+    {
+        const bool field = fileChooser != nullptr;
+        if (field)
+            chosenFiles = fileChooser(m_widget, false, {});
+        done(field);
+    }
     QString DocumentTitle() const override { return title; }
     void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString & = {}) override
     {
@@ -75,6 +83,8 @@ public:
     QList<FormStep> batches;
     bool deferBody = false;
     bool localPageMaySubmit = false;
+    FileChooser fileChooser;
+    QStringList chosenFiles; // what the chooser returned when the file field was activated
     QList<std::function<void(const QString &)>> pendingBody;
 
 private:
