@@ -36,9 +36,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # it cannot see: Qt's German texts, only recommended by Qt's libraries, the
 # engine's locale files (German error pages) and libsecret, which the
 # keychain library opens by name. A secret service to keep the password in
-# is recommended; without one the password stays in the settings file.
+# is recommended; without one the password stays in the settings file. Qt's
+# SQLite driver, which holds the watched threads and the archive, is a
+# plug-in loaded by name as well.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6webengine6-data, libsecret-1-0")
-# The title strip asks for Arial; these fonts stand in for it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, gnome-keyring")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-translations-l10n, libqt6webengine6-data, libsecret-1-0, libqt6sql6-sqlite")
+# The title strip asks for Arial; these fonts stand in for it. Without a
+# German dictionary the editor works without its spelling.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, gnome-keyring, hunspell-de-de-frami | hunspell-de-de")
 include(CPack)

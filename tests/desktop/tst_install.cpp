@@ -279,12 +279,13 @@ private Q_SLOTS:
 
         const QString depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).output;
         for (const char *package : {"qt6-translations-l10n", "libqt6webengine6-data", "libqt6webenginewidgets6",
-                                    "libqt6svg6", "libcpp-httplib", "libsecret-1-0"})
+                                    "libqt6svg6", "libcpp-httplib", "libsecret-1-0", "libqt6sql6-sqlite"})
             QVERIFY2(depends.contains(QLatin1String(package)), qPrintable(package + (": " + depends)));
 
         const QString contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).output;
         for (const QString &path : {QStringLiteral("./usr/bin/tarnvik"), QStringLiteral("./usr/bin/tarnvik-forumsim"),
                                     QStringLiteral("./usr/share/tarnvik/Response.html"),
+                                    QStringLiteral("./usr/share/tarnvik/Werkstattwoerter.txt"),
                                     QStringLiteral("./usr/share/applications/%1.desktop").arg(kAppId),
                                     QStringLiteral("./usr/share/metainfo/%1.metainfo.xml").arg(kAppId),
                                     QStringLiteral("./usr/share/icons/hicolor/scalable/apps/%1.svg").arg(kAppId)})
