@@ -69,7 +69,11 @@ EditSpelling::EditSpelling(QPlainTextEdit *body, QLineEdit *subject, QAction *to
     connect(m_subject, &QLineEdit::textChanged, &m_subjectIdle, qOverload<>(&QTimer::start));
     m_subject->installEventFilter(this);
 
-    requestSpeller(wordLists, this, [this](std::shared_ptr<Speller> speller) { dictionaryReady(std::move(speller)); });
+    // The dictionary loads once the editor has had a moment to lay out its
+    // text, so that its first showing does not share the processor with it.
+    QTimer::singleShot(SpellHighlighter::kIdleMs, this, [this, wordLists] {
+        requestSpeller(wordLists, this, [this](std::shared_ptr<Speller> speller) { dictionaryReady(std::move(speller)); });
+    });
 }
 
 EditSpelling::~EditSpelling() = default;
