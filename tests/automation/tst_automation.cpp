@@ -2,9 +2,8 @@
 // which steps they run on which page event.
 #include "automation/PicUpload.h"
 #include "automation/Preview.h"
-#include "common/FakeBrowserHost.h"
 #include "common/ModalHelper.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
 #include "state/ErrorReport.h"
@@ -13,7 +12,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarnvik;
@@ -40,18 +38,16 @@ class TestAutomation : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
     QStringList m_errors;
     FakeBrowserHost *m_fake = nullptr;
 
-    QString program() const { return m_dir.filePath(QStringLiteral("prog")); }
+    QString program() const { return m_program.filePath(QStringLiteral("prog")); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        QDir().mkpath(program());
+        QVERIFY(QDir().mkpath(program()));
         setEndpoints({QStringLiteral("forum.test"), QStringLiteral("bilder.test"), QStringLiteral("holzwerkerforum")});
         setErrorReporter([this](const QString &text) { m_errors << text; });
         const BrowserFactory fake = [this](QWidget *parent) { return m_fake = new FakeBrowserHost(parent); };
@@ -61,18 +57,15 @@ private Q_SLOTS:
     void init()
     {
         m_errors.clear();
-        const QString file = freshSettingsFile(m_dir, 0);
-        QSettings(file, QSettings::IniFormat).setValue(QStringLiteral("Passwort"), QStringLiteral("geheim"));
-        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, program(), m_dir.path()));
-        DM = m_dm.get();
+        QVERIFY(m_program.start(
+            ProgramStart().value(QStringLiteral("Passwort"), QStringLiteral("geheim")).programFolder(program())));
         QFile::copy(QStringLiteral(TARNVIK_SOURCE_DIR "/resources/Response.html.in"),
                     program() + QStringLiteral("/Response.html"));
     }
 
     void cleanup()
     {
-        m_dm.reset();
-        DM = nullptr;
+        m_program.stop();
         QFile::remove(program() + QStringLiteral("/Response.html"));
     }
 

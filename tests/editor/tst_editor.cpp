@@ -2,6 +2,7 @@
 // menus, its dialogs, files and drafts. Only the file dialogs' answers are
 // put in by the test.
 #include "common/ModalHelper.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "editor/BodyText.h"
 #include "editor/Edit.h"
@@ -105,12 +106,11 @@ class TestEditor : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
     QStringList m_errors;
     QString m_chosenFile;
 
-    QString programFolder() const { return m_dir.filePath(QStringLiteral("prog/")); }
+    QString programFolder() const { return m_program.filePath(QStringLiteral("prog/")); }
     // Drafts of the editors that open without a thread shown: a new post,
     // or an answer to thread 0.
     QString draft(bool newPost) const
@@ -223,7 +223,6 @@ private slots:
 
 void TestEditor::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
     QVERIFY(QDir().mkpath(programFolder()));
     // The workshop's word list lies beside the program.
     QVERIFY(QFile::copy(QStringLiteral(TARNVIK_SOURCE_DIR "/resources/spelling/Werkstattwoerter.txt"),
@@ -232,32 +231,24 @@ void TestEditor::initTestCase()
     setErrorReporter([this](const QString &text) { m_errors << text; });
     installMenuAccessibility(); // as the program does first thing
     // The user's word list and the spelling switch stay in the test's folder.
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("daten"))));
-    const QString settings = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_program.filePath(QStringLiteral("daten"))));
+    const QString settings = m_program.settingsFile();
     spelling::setSettingsOpener([settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); });
     TfrmEdit::setFileChooser([this](QWidget *, TfrmEdit::FileDialogKind) { return m_chosenFile; });
 }
 
 void TestEditor::init()
 {
-    const QString file = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
-    QFile::remove(file);
     for (const QFileInfo &text : QDir(programFolder()).entryInfoList({QStringLiteral("*Text*.txt")}, QDir::Files))
         QFile::remove(text.filePath());
-    TDMEnvironment env;
-    env.openSettings = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
-    env.programFile = programFolder() + QStringLiteral("tarnvik");
-    const QString docs = m_dir.path();
-    env.documentsFolder = [docs] { return docs; };
-    m_dm = std::make_unique<TDM>(env);
-    DM = m_dm.get();
+    QVERIFY(m_program.start(ProgramStart::bare().programFolder(m_program.filePath(QStringLiteral("prog")))));
     m_errors.clear();
     m_chosenFile.clear();
 }
 
 void TestEditor::cleanup()
 {
-    m_dm.reset();
+    m_program.stop();
 }
 
 void TestEditor::opensNewPost_data()
@@ -642,7 +633,6 @@ void TestEditor::pictureMenu()
     QVERIFY(watch->acted && noticed);
     QCOMPARE(menu->actions().size(), 8);
 
-    m_dm.reset();
     init();
     auto empty = open(true);
     QCOMPARE(captions(empty->PicturePopup()->actions()), QStringList({"&Hochladen", "&Verwalten", "|"}));
@@ -665,7 +655,7 @@ void TestEditor::saveAndOpen()
     auto e = open(true);
     e->SetBodyText(body);
     typeText(subject(e.get()), QStringLiteral("Öl & Wachs"));
-    m_chosenFile = m_dir.filePath(QStringLiteral("Beitrag.txt"));
+    m_chosenFile = m_program.filePath(QStringLiteral("Beitrag.txt"));
     action(e.get(), "actSave")->trigger();
     QCOMPARE(readAll(m_chosenFile), (joinLines(splitLines(body), QStringLiteral("\r\n"))
                                      + QStringLiteral("Öl & Wachs\r\n")).toUtf8());
@@ -693,7 +683,7 @@ void TestEditor::openReadsOtherFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, body);
     QFETCH(QString, subject);
-    m_chosenFile = m_dir.filePath(QStringLiteral("fremd.txt"));
+    m_chosenFile = m_program.filePath(QStringLiteral("fremd.txt"));
     writeFile(m_chosenFile, bytes);
     auto e = open(true);
     e->SetBodyText(QStringLiteral("alt"));
@@ -708,19 +698,19 @@ void TestEditor::fileErrors()
     e->SetBodyText(QStringLiteral("bleibt"));
     QTest::keyClicks(subject(e.get()), QStringLiteral("auch"));
 
-    m_chosenFile = m_dir.filePath(QStringLiteral("gibtsnicht.txt"));
+    m_chosenFile = m_program.filePath(QStringLiteral("gibtsnicht.txt"));
     action(e.get(), "actOpen")->trigger();
     m_chosenFile.clear();
     action(e.get(), "actOpen")->trigger();
     action(e.get(), "actSave")->trigger();
     QVERIFY(m_errors.isEmpty());
 
-    m_chosenFile = m_dir.filePath(QStringLiteral("leer.txt"));
+    m_chosenFile = m_program.filePath(QStringLiteral("leer.txt"));
     writeFile(m_chosenFile, QByteArray());
     action(e.get(), "actOpen")->trigger();
     QCOMPARE(m_errors, QStringList{QStringLiteral("Listenindex überschreitet das Maximum (-1)")});
 
-    m_chosenFile = m_dir.filePath(QStringLiteral("kein/Ordner.txt"));
+    m_chosenFile = m_program.filePath(QStringLiteral("kein/Ordner.txt"));
     action(e.get(), "actSave")->trigger();
     QCOMPARE(m_errors.size(), 2);
     QVERIFY2(m_errors.last().startsWith(QStringLiteral("Datei \"%1\" kann nicht erstellt werden. ").arg(m_chosenFile)),
@@ -900,7 +890,7 @@ void TestEditor::unwritableDraftIsANote()
 {
     // No folder to write in: the program folder and the per-user data folder
     // both lie below a regular file.
-    const QString blocker = m_dir.filePath(QStringLiteral("datei"));
+    const QString blocker = m_program.filePath(QStringLiteral("datei"));
     writeFile(blocker, "x");
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(blocker + QStringLiteral("/share")));
@@ -910,14 +900,7 @@ void TestEditor::unwritableDraftIsANote()
         else
             qputenv("XDG_DATA_HOME", dataHome);
     });
-    const QString settings = m_dir.filePath(QStringLiteral("Tarnvik.conf"));
-    TDMEnvironment env;
-    env.openSettings = [settings] { return std::make_unique<QSettings>(settings, QSettings::IniFormat); };
-    env.programFile = blocker + QStringLiteral("/prog/tarnvik");
-    const QString docs = m_dir.path();
-    env.documentsFolder = [docs] { return docs; };
-    m_dm = std::make_unique<TDM>(env);
-    DM = m_dm.get();
+    QVERIFY(m_program.start(ProgramStart::bare().programFolder(blocker + QStringLiteral("/prog"))));
     QVERIFY(DM->WorkPath().isEmpty());
 
     auto e = open(false);
