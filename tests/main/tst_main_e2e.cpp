@@ -170,9 +170,11 @@ private Q_SLOTS:
         QVERIFY(!ui()->actExportWord->isEnabled());
     }
 
-    void legacySerialisation()
+    // Tag names in capitals, simple attribute values without quotes, each
+    // block on a line of its own ending in CR LF.
+    void bodyMarkupAsThePageProcessingReadsIt()
     {
-        const QString path = fixture(QStringLiteral("legacy.html"));
+        const QString path = fixture(QStringLiteral("serialisation.html"));
         BrowserHost *host = window()->WebBrowser();
         QSignalSpy completed(host, &BrowserHost::DocumentComplete);
         host->Navigate(path);
