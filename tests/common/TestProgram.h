@@ -9,6 +9,7 @@
 #include "main/Main.h"
 #include "state/DModul.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QVariantMap>
@@ -102,11 +103,9 @@ public:
         DM = nullptr;
     }
 
-    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString settingsFile() const { return filePath(QStringLiteral("Tarnvik.conf")); }
-    TDM *dm() const { return m_dm.get(); }
     TfrmMain *main() const { return m_main.get(); }
     FakeBrowserHost *fake() const { return m_fake; }
 
