@@ -6,7 +6,7 @@
 #include "archive/ArchiveWindow.h"
 #include "browser/BrowserHost.h"
 #include "common/ForumSim.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
@@ -15,7 +15,6 @@
 #include "ui_Main.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -27,24 +26,22 @@ class TestArchiveE2E : public QObject
     Q_OBJECT
 
     ForumSim m_sim;
-    QTemporaryDir m_dir;
+    TestProgram m_program;
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString()));
         tarnvik::setEndpoints({m_sim.host(), m_sim.host(), QStringLiteral("holzwerkerforum")});
     }
 
     void readThreadIsFoundAndOpenedOffline()
     {
-        TfrmMain main;
-        TDM dm(TDMEnvironment::inFolder(freshSettingsFile(m_dir, 2), m_dir.path(), m_dir.path()));
-        DM = &dm;
+        QVERIFY(m_program.start(ProgramStart(2, ProgramStart::RealBrowser)));
+        TfrmMain &main = *m_program.main();
         ArchiveFeature archive(&main, main.WebBrowser(),
-                               {m_dir.filePath(QStringLiteral("Tarnvik.sqlite")),
-                                m_dir.filePath(QStringLiteral("Archivansicht/")), true,
+                               {m_program.filePath(QStringLiteral("Tarnvik.sqlite")),
+                                m_program.filePath(QStringLiteral("Archivansicht/")), true,
                                 [] { return DM->PicturesPath(); }});
         main.attachArchive(&archive);
         QVERIFY(main.controls()->ToolBar1->actions().contains(archive.action()));
@@ -83,8 +80,9 @@ private Q_SLOTS:
         QVERIFY(body.contains(QStringLiteral("<MARK>schärfe</MARK>"), Qt::CaseInsensitive));
         QCOMPARE(main.titleCaption(), QStringLiteral("Schärfen von Hobeleisen: Wassersteine oder Diamant?"));
         testwidgets::keepScreenshot(&main, QStringLiteral("archiv-e2e-offline.png"), 1000);
-        DM = nullptr;
     }
+
+    void cleanup() { m_program.stop(); }
 };
 
 QTEST_MAIN(TestArchiveE2E)

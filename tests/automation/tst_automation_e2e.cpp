@@ -10,7 +10,7 @@
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
 #include "common/ResponseTemplate.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "editor/Edit.h"
 #include "state/DModul.h"
@@ -25,7 +25,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -56,22 +55,18 @@ class TestAutomationE2E : public QObject
     ForumSim m_sim;
     // Another host on loopback, where a hostile server sends the browser.
     ForumSim m_otherHost;
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
     QStringList m_errors;
 
-    QString program() const { return m_dir.filePath(QStringLiteral("prog")); }
+    QString program() const { return m_program.filePath(QStringLiteral("prog")); }
 
     void startProgram(const QString &name, const QString &password, int forum)
     {
-        m_dm.reset();
-        const QString file = freshSettingsFile(m_dir, forum, name);
-        QSettings settings(file, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("EMail"), QStringLiteral("holzwurm@example.org"));
-        settings.setValue(QStringLiteral("Passwort"), password);
-        settings.sync();
-        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, program(), m_dir.path()));
-        DM = m_dm.get();
+        QVERIFY(m_program.start(ProgramStart(forum)
+                                    .name(name)
+                                    .value(QStringLiteral("EMail"), QStringLiteral("holzwurm@example.org"))
+                                    .value(QStringLiteral("Passwort"), password)
+                                    .programFolder(program())));
         m_errors.clear();
     }
 
@@ -142,7 +137,6 @@ class TestAutomationE2E : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY(QDir().mkpath(program()));
         QVERIFY2(m_sim.start({QStringLiteral("--user"), QStringLiteral("Hobelmeister:Spaene42")}),
                  qPrintable(m_sim.errorString()));
@@ -153,11 +147,7 @@ private Q_SLOTS:
         setErrorReporter([this](const QString &text) { m_errors << text; });
     }
 
-    void cleanupTestCase()
-    {
-        m_dm.reset();
-        DM = nullptr;
-    }
+    void cleanupTestCase() { m_program.stop(); }
 
     // A new thread: the forum renders the markup on its preview page,
     // "Abschicken" publishes it, and it heads the section's index.
@@ -315,7 +305,7 @@ private Q_SLOTS:
     void uploadedPictureGoesIntoThePost()
     {
         startProgram(QStringLiteral("Holzwurm"), QString(), 0);
-        const QString jpeg = m_dir.filePath(QStringLiteral("Werkbank.jpg"));
+        const QString jpeg = m_program.filePath(QStringLiteral("Werkbank.jpg"));
         QImage picture(320, 200, QImage::Format_RGB32);
         picture.fill(QColor(0xc8, 0x96, 0x5a));
         QVERIFY(picture.save(jpeg, "JPEG"));

@@ -196,6 +196,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("number");
         const QString page = QStringLiteral("http://bilder.test:8081/ASP/Bld_D.asp?id=");
         QTest::newRow("plain") << page + QStringLiteral("1234") << true << QStringLiteral("1234");
+        QTest::newRow("with a nine") << page + QStringLiteral("1909") << true << QStringLiteral("1909");
+        QTest::newRow("nine digits") << page + QStringLiteral("876543210") << true << QStringLiteral("876543210");
+        QTest::newRow("ten digits") << page + QStringLiteral("1876543210") << true << QString();
         QTest::newRow("another parameter after it") << page + QStringLiteral("77&x=5") << true << QStringLiteral("77");
         QTest::newRow("fragment") << page + QStringLiteral("12#oben") << true << QStringLiteral("12");
         QTest::newRow("no number") << page << true << QString();

@@ -10,7 +10,7 @@
 #include "browser/WebPage.h"
 #include "common/Fetch.h"
 #include "common/ForumSim.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -21,7 +21,6 @@
 #include <QPainter>
 #include <QNetworkReply>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -66,8 +65,7 @@ class TestPhotoUploadE2E : public QObject
     Q_OBJECT
 
     ForumSim m_sim;
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
     QStringList m_errors;
     QString m_photo;   // 24 megapixels, lying on its side, with a place
     QString m_chosen;  // what the test's file dialog answers
@@ -75,7 +73,7 @@ class TestPhotoUploadE2E : public QObject
     int m_ticksAtChoice = 0;
     TarnvikWebPage::FileChooser m_previousChooser;
 
-    QString program() const { return m_dir.filePath(QStringLiteral("prog")); }
+    QString program() const { return m_program.filePath(QStringLiteral("prog")); }
 
     QStringList preparedFolders() const
     {
@@ -97,16 +95,13 @@ class TestPhotoUploadE2E : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY(QDir().mkpath(program()));
         QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString()));
         setEndpoints({m_sim.host(), m_sim.pictureHost(), QStringLiteral("holzwerkerforum")});
         setErrorReporter([this](const QString &text) { m_errors << text; });
-        const QString file = freshSettingsFile(m_dir, 0);
-        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, program(), m_dir.path()));
-        DM = m_dm.get();
+        QVERIFY(m_program.start(ProgramStart().programFolder(program())));
 
-        m_photo = m_dir.filePath(QStringLiteral("Werkbank.jpg"));
+        m_photo = m_program.filePath(QStringLiteral("Werkbank.jpg"));
         using namespace photosamples;
         QImage upright = grainyPicture(QSize(6000, 4000));
         QPainter(&upright).fillRect(0, 0, 600, 400, Qt::red);
@@ -121,8 +116,7 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         TarnvikWebPage::setFileChooser(m_previousChooser);
-        m_dm.reset();
-        DM = nullptr;
+        m_program.stop();
     }
 
     // Bad input gets its message and leaves the field empty; a photo is
@@ -139,7 +133,7 @@ private Q_SLOTS:
         QVERIFY(filled.wait(30000) && filled.first().first().toBool());
         auto *host = static_cast<WebEngineHost *>(window->WebBrowser());
 
-        const QString text = m_dir.filePath(QStringLiteral("Notiz.jpg"));
+        const QString text = m_program.filePath(QStringLiteral("Notiz.jpg"));
         QFile notes(text);
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("Leinöl, zwei Schichten\n") > 0);
         notes.close();

@@ -3,7 +3,7 @@
 // real main window against a small local server.
 #include "browser/EngineSetup.h"
 #include "browser/WebEngineHost.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
@@ -13,12 +13,10 @@
 #include <QScreen>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest>
 
-#include <memory>
 
 using tarnvik::engine::decideSandbox;
 
@@ -75,17 +73,17 @@ class TestDesktop : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
     PageServer m_server;
-    std::unique_ptr<TfrmMain> m_main;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
 
-    QWebEngineView *view() const { return static_cast<WebEngineHost *>(m_main->WebBrowser())->view(); }
+    TfrmMain *window() const { return m_program.main(); }
+
+    QWebEngineView *view() const { return static_cast<WebEngineHost *>(window()->WebBrowser())->view(); }
 
     bool load(const QString &address)
     {
         QSignalSpy finished(view(), &QWebEngineView::loadFinished);
-        m_main->WebBrowser()->Navigate(address);
+        window()->WebBrowser()->Navigate(address);
         return finished.wait(20000);
     }
 
@@ -101,29 +99,20 @@ class TestDesktop : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
         // Section 3: the window opens without loading a page.
-        const QString settings = freshSettingsFile(m_dir, 3);
-        m_main = std::make_unique<TfrmMain>();
-        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(settings, m_dir.path(), m_dir.path()));
-        DM = m_dm.get();
-        m_main->resize(900, 600);
-        m_main->show();
+        QVERIFY(m_program.start(ProgramStart(3, ProgramStart::RealBrowser)));
+        window()->resize(900, 600);
+        window()->show();
         // The engine's view has Qt make the native window anew once after
         // it first shows, which takes the focus away again.
         QVERIFY(QTest::qWaitFor([this] {
-            m_main->activateWindow();
-            return QTest::qWaitForWindowActive(m_main.get(), 500);
+            window()->activateWindow();
+            return QTest::qWaitForWindowActive(window(), 500);
         }, 10000));
     }
 
-    void cleanupTestCase()
-    {
-        m_main.reset();
-        m_dm.reset();
-        DM = nullptr;
-    }
+    void cleanupTestCase() { m_program.stop(); }
 
     void sandbox_data()
     {

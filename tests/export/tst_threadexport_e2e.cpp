@@ -8,7 +8,7 @@
 #include "common/BrowserText.h"
 #include "common/ForumSim.h"
 #include "common/ModalHelper.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
 #include "export/FileNames.h"
@@ -30,7 +30,6 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -50,10 +49,10 @@ class TestThreadExportE2E : public QObject
     Q_OBJECT
 
     ForumSim m_sim;
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
-    std::unique_ptr<TfrmMain> m_main;
+    TestProgram m_program;
     word::OfficeOptions m_office;
+
+    TfrmMain *window() const { return m_program.main(); }
 
     QString section() const { return forumSectionAddress(Forums::HandTools); }
     QString workFile() const { return DM->WorkPath() + QStringLiteral("Temp.html"); }
@@ -70,8 +69,8 @@ class TestThreadExportE2E : public QObject
 
     bool open(const QString &address)
     {
-        QSignalSpy spy(m_main.get(), &TfrmMain::pageProcessed);
-        m_main->WebBrowser()->Navigate(address);
+        QSignalSpy spy(window(), &TfrmMain::pageProcessed);
+        window()->WebBrowser()->Navigate(address);
         return QTest::qWaitFor([&] {
             for (const QList<QVariant> &args : std::as_const(spy))
                 if (args.at(0).toString() == address)
@@ -80,7 +79,7 @@ class TestThreadExportE2E : public QObject
         }, 60000);
     }
 
-    QString body() { return bodyText(m_main->WebBrowser(), {}, 30000); }
+    QString body() { return bodyText(window()->WebBrowser(), {}, 30000); }
 
     // Publishes an answer in a thread, as the posting form would.
     bool postAnswer(int thread, const QString &text)
@@ -107,24 +106,24 @@ class TestThreadExportE2E : public QObject
     // paste would; the export then runs on.
     QPointer<ThreadExport> exportWithF6(const QString &title = {})
     {
-        m_main->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_main.get()))
+        window()->activateWindow();
+        if (!QTest::qWaitForWindowActive(window()))
             qWarning("main window not active");
         auto watch = onNextModalOf<TfrmDocTitle>([title](TfrmDocTitle *d) {
             if (!title.isEmpty())
                 d->findChild<QLineEdit *>(QStringLiteral("ETitle"))->setText(title);
             QTest::keyClick(d, Qt::Key_Return);
         });
-        QTest::keyClick(m_main.get(), Qt::Key_F6);
+        QTest::keyClick(window(), Qt::Key_F6);
         if (!QTest::qWaitFor([&] { return watch->acted; }, 10000))
             qWarning("no title dialog");
-        return m_main->runningExport();
+        return window()->runningExport();
     }
 
     void closeMessageBox()
     {
-        QTRY_VERIFY(m_main->findChild<QMessageBox *>());
-        m_main->findChild<QMessageBox *>()->close();
+        QTRY_VERIFY(window()->findChild<QMessageBox *>());
+        window()->findChild<QMessageBox *>()->close();
         QTest::qWait(50);
     }
 
@@ -143,18 +142,18 @@ class TestThreadExportE2E : public QObject
     // message names the work file, which stays.
     void expectOfficeOutcome(const QString &title, QString *document)
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!m_main->runningExport(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window()->runningExport(), 120000);
         document->clear();
         if (!word::isAvailable()) {
             closeMessageBox();
-            QVERIFY(m_main->statusText().startsWith(word::unavailableMessage()));
-            QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
+            QVERIFY(window()->statusText().startsWith(word::unavailableMessage()));
+            QVERIFY(window()->statusText().contains(QDir::toNativeSeparators(workFile())));
             QVERIFY(QFile::exists(workFile()));
             return;
         }
         const QString file = DM->DokuPath() + toValidFileName(title) + QStringLiteral(".doc");
-        QVERIFY2(m_main->statusText().startsWith(QStringLiteral("Dokument gespeichert: ") + QDir::toNativeSeparators(file)),
-                 qPrintable(m_main->statusText()));
+        QVERIFY2(window()->statusText().startsWith(QStringLiteral("Dokument gespeichert: ") + QDir::toNativeSeparators(file)),
+                 qPrintable(window()->statusText()));
         QVERIFY(QFile::exists(file));
         *document = file;
     }
@@ -162,25 +161,22 @@ class TestThreadExportE2E : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY(startSim());
         QVERIFY(postAnswer(1001, kAnswer));
         // The suite's own office, never the developer's: started by the
         // first export, headless, with a profile that goes with the suite.
         m_office = word::OfficeOptions::defaults();
         m_office.pipeName = QStringLiteral("tarnvik_e2e_%1").arg(QCoreApplication::applicationPid());
-        m_office.profileFolder = m_dir.filePath(QStringLiteral("office-profile"));
+        m_office.profileFolder = m_program.filePath(QStringLiteral("office-profile"));
         m_office.headless = true;
         m_office.startTimeoutMs = 90000;
         word::setOfficeOptions(m_office);
-        m_main = std::make_unique<TfrmMain>();
-        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(freshSettingsFile(m_dir, 3), m_dir.path(), m_dir.path()));
-        DM = m_dm.get();
-        m_main->resize(1000, 700);
-        m_main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
-        m_main->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_main.get()))
+        QVERIFY(m_program.start(ProgramStart(3, ProgramStart::RealBrowser)));
+        window()->resize(1000, 700);
+        window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        window()->activateWindow();
+        if (!QTest::qWaitForWindowActive(window()))
             qWarning() << "active:" << QApplication::activeWindow() << QApplication::activeModalWidget()
                        << QApplication::topLevelWidgets();
     }
@@ -188,19 +184,17 @@ private Q_SLOTS:
     // An export a failed test left behind must not spill into the next one.
     void cleanup()
     {
-        if (ThreadExport *run = m_main->runningExport()) {
+        if (ThreadExport *run = window()->runningExport()) {
             run->cancel();
-            QTRY_VERIFY(!m_main->runningExport());
+            QTRY_VERIFY(!window()->runningExport());
         }
-        for (QMessageBox *box : m_main->findChildren<QMessageBox *>())
+        for (QMessageBox *box : window()->findChildren<QMessageBox *>())
             box->close();
     }
 
     void cleanupTestCase()
     {
-        m_main.reset();
-        m_dm.reset();
-        DM = nullptr;
+        m_program.stop();
         ReleaseWordConnections();
 #ifdef TARNVIK_HAVE_OFFICE
         // The profile goes with the temporary folder once the office is gone.
@@ -223,13 +217,13 @@ private Q_SLOTS:
         const QStringList source = SplitBodyLines(body());
         PictureState pictures;
         pictures.title = QStringLiteral("Hobelbank");
-        pictures.picturesFolder = m_dir.filePath(QStringLiteral("Bilder/"));
+        pictures.picturesFolder = m_program.filePath(QStringLiteral("Bilder/"));
         pictures.pageAddress = QUrl(DM->CurrentUrl());
-        const Extraction result = ExtractThread(source, m_main->titleCaption(), whole, pictures);
+        const Extraction result = ExtractThread(source, window()->titleCaption(), whole, pictures);
         QCOMPARE(int(result.end), int(ExtractionEnd::Complete));
         const QStringList &out = result.lines;
         QVERIFY(out.first().startsWith(QStringLiteral("<BODY")));
-        QVERIFY(out.at(1).contains(m_main->titleCaption()));
+        QVERIFY(out.at(1).contains(window()->titleCaption()));
         QCOMPARE(out.last(), QStringLiteral("</BODY></HTML>"));
 
         const auto count = [](const QStringList &lines, const QString &text) {
@@ -266,7 +260,7 @@ private Q_SLOTS:
     {
         QFile::remove(workFile());
         QVERIFY(open(section() + QStringLiteral("/read/1001/thread#1001")));
-        const QString title = DocTitleProposal(m_main->titleCaption());
+        const QString title = DocTitleProposal(window()->titleCaption());
         QCOMPARE(title, QStringLiteral("Hobelbank aus Buche – Erfahrungen?"));
         exportWithF6();
         QString document;
@@ -287,17 +281,17 @@ private Q_SLOTS:
             QVERIFY(bytes.contains(PictureSource(DM->PicturesPath() + name).toLatin1()));
 
         // A look at what the word processor gets.
-        QSignalSpy loaded(m_main->WebBrowser(), &BrowserHost::DocumentComplete);
-        m_main->WebBrowser()->Navigate(workFile());
+        QSignalSpy loaded(window()->WebBrowser(), &BrowserHost::DocumentComplete);
+        window()->WebBrowser()->Navigate(workFile());
         QVERIFY(loaded.wait(20000));
-        keepScreenshot(m_main.get(), QStringLiteral("temp-html.png"));
+        keepScreenshot(window(), QStringLiteral("temp-html.png"));
         if (document.isEmpty())
             return;
 #ifdef TARNVIK_HAVE_OFFICE
         using namespace readback;
         const PicturesAway away(DM->PicturesPath());
         QVERIFY(!QFileInfo::exists(DM->PicturesPath()));
-        const auto saved = loadCopy(m_office.pipeName, document, m_dir.filePath(QStringLiteral("check.doc")));
+        const auto saved = loadCopy(m_office.pipeName, document, m_program.filePath(QStringLiteral("check.doc")));
         QVERIFY(saved.is());
         const QList<QList<int>> pageMargins = margins(saved);
         const QList<Paragraph> text = paragraphs(saved);
@@ -384,7 +378,7 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 19);
         for (const QString &file : files)
             QVERIFY2(file.startsWith(name + QLatin1Char('_')), qPrintable(file));
-        QDirIterator all(m_dir.path(), QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator all(m_program.path(), QDir::Files, QDirIterator::Subdirectories);
         while (all.hasNext()) {
             const QFileInfo file(all.next());
             if (file.fileName().contains(QLatin1String("Schrank")))
@@ -392,7 +386,7 @@ private Q_SLOTS:
                              || file.absoluteFilePath() == document,
                          qPrintable(file.absoluteFilePath()));
         }
-        QVERIFY(m_main->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
+        QVERIFY(window()->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
         QVERIFY(QFile::exists(workFile()));
     }
 
@@ -412,8 +406,8 @@ private Q_SLOTS:
         if (qEnvironmentVariableIsSet("TARNVIK_SCREENSHOT_DIR"))
             run->progressDialog()->grab().save(qEnvironmentVariable("TARNVIK_SCREENSHOT_DIR") + QStringLiteral("/progress-e2e.png"));
         QTest::mouseClick(run->progressDialog()->findChild<QPushButton *>(QStringLiteral("btnCancel")), Qt::LeftButton);
-        QTRY_VERIFY(!m_main->runningExport());
-        QCOMPARE(m_main->statusText(), QStringLiteral("Export abgebrochen."));
+        QTRY_VERIFY(!window()->runningExport());
+        QCOMPARE(window()->statusText(), QStringLiteral("Export abgebrochen."));
         QVERIFY(!QFile::exists(workFile()));
         QTest::qWait(1000); // transfers that were cut off must not come back
         QCOMPARE(QDir(DM->PicturesPath()).entryList(QDir::Files | QDir::Hidden), QStringList());

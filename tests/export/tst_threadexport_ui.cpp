@@ -2,9 +2,8 @@
 // browser host: the title dialog, the progress dialog, F6 to the work file
 // and the end without a word processor (the office program cannot be
 // started, as in a build without the binding).
-#include "common/FakeBrowserHost.h"
 #include "common/ModalHelper.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "export/ExportProgress.h"
 #include "export/ExportText.h"
@@ -21,7 +20,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace testwidgets;
@@ -35,52 +33,40 @@ class TestThreadExportUi : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
-    std::unique_ptr<TfrmMain> m_main;
-    FakeBrowserHost *m_host = nullptr;
+    TestProgram m_program;
+
+    TfrmMain *window() const { return m_program.main(); }
+    FakeBrowserHost *host() const { return m_program.fake(); }
 
     QString workFile() const { return DM->WorkPath() + QStringLiteral("Temp.html"); }
 
     // Runs F6 with the title dialog answered by `answer`.
     std::shared_ptr<ModalWatch> pressF6(std::function<void(TfrmDocTitle *)> answer)
     {
-        m_main->activateWindow();
-        if (!QTest::qWaitForWindowActive(m_main.get()))
+        window()->activateWindow();
+        if (!QTest::qWaitForWindowActive(window()))
             qWarning("main window not active");
         auto watch = onNextModalOf<TfrmDocTitle>(std::move(answer));
-        QTest::keyClick(m_main.get(), Qt::Key_F6);
+        QTest::keyClick(window(), Qt::Key_F6);
         return watch;
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         tarnvik::setEndpoints({QStringLiteral("forum.test"), QStringLiteral("bilder.test"), QStringLiteral("wort")});
-        m_main = std::make_unique<TfrmMain>([this](QWidget *parent) {
-            m_host = new FakeBrowserHost(parent);
-            return m_host;
-        });
-        m_dm = std::make_unique<TDM>(
-            TDMEnvironment::inFolder(freshSettingsFile(m_dir, 3), m_dir.path(), m_dir.path()));
-        DM = m_dm.get();
+        QVERIFY(m_program.start(ProgramStart(3, ProgramStart::FakeBrowser)));
         // An office that cannot be started: never the developer's own.
         tarnvik::word::OfficeOptions office = tarnvik::word::OfficeOptions::defaults();
         office.pipeName = QStringLiteral("tarnvik_ui_test_%1").arg(QCoreApplication::applicationPid());
-        office.profileFolder = m_dir.filePath(QStringLiteral("profile"));
+        office.profileFolder = m_program.filePath(QStringLiteral("profile"));
         office.headless = true;
-        office.program = m_dir.filePath(QStringLiteral("no-office/soffice"));
+        office.program = m_program.filePath(QStringLiteral("no-office/soffice"));
         tarnvik::word::setOfficeOptions(office);
-        QVERIFY(showActive(m_main.get()));
+        QVERIFY(showActive(window()));
     }
 
-    void cleanupTestCase()
-    {
-        m_main.reset();
-        m_dm.reset();
-        DM = nullptr;
-    }
+    void cleanupTestCase() { m_program.stop(); }
 
     void titleDialogWithoutOpenDocuments()
     {
@@ -167,22 +153,22 @@ private Q_SLOTS:
     void exportFromTheMainWindow()
     {
         QFile::remove(workFile());
-        m_host->title = QStringLiteral("Re: Hobelbank");
-        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
+        host()->title = QStringLiteral("Re: Hobelbank");
+        host()->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
                                       "<P>Grüße <IMG src=\"ftp://x/y.jpg\"></P>\r\n<P>in diesem Thread</P>");
-        m_host->deferBody = true;
-        m_host->complete(kSingle);
-        QVERIFY(m_main->controls()->actExportWord->isEnabled());
-        m_host->pendingBody.clear();
+        host()->deferBody = true;
+        host()->complete(kSingle);
+        QVERIFY(window()->controls()->actExportWord->isEnabled());
+        host()->pendingBody.clear();
 
         auto watch = pressF6([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Return); });
-        QTRY_VERIFY(m_main->runningExport() && m_host->pendingBody.size() == 1);
+        QTRY_VERIFY(window()->runningExport() && host()->pendingBody.size() == 1);
         QVERIFY(watch->acted);
-        QTest::keyClick(m_main.get(), Qt::Key_F6);
+        QTest::keyClick(window(), Qt::Key_F6);
         QTest::qWait(100);
-        QCOMPARE(m_host->pendingBody.size(), 1);
-        m_host->releaseBodies();
-        QTRY_VERIFY(!m_main->runningExport());
+        QCOMPARE(host()->pendingBody.size(), 1);
+        host()->releaseBodies();
+        QTRY_VERIFY(!window()->runningExport());
 
         QFile file(workFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -193,12 +179,12 @@ private Q_SLOTS:
                                      .toLatin1());
         // Without a word processor a message says so, and the status bar
         // where the thread is; nothing else is written.
-        QVERIFY(m_main->statusText().startsWith(tarnvik::word::unavailableMessage()));
-        QVERIFY(m_main->statusText().contains(QDir::toNativeSeparators(workFile())));
-        QVERIFY(m_main->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
-        QTRY_VERIFY(m_main->findChild<QMessageBox *>());
-        QVERIFY(m_main->findChild<QMessageBox *>()->text().contains(QDir::toNativeSeparators(workFile())));
-        m_main->findChild<QMessageBox *>()->close();
+        QVERIFY(window()->statusText().startsWith(tarnvik::word::unavailableMessage()));
+        QVERIFY(window()->statusText().contains(QDir::toNativeSeparators(workFile())));
+        QVERIFY(window()->statusText().endsWith(QStringLiteral("(1 Bild fehlt)")));
+        QTRY_VERIFY(window()->findChild<QMessageBox *>());
+        QVERIFY(window()->findChild<QMessageBox *>()->text().contains(QDir::toNativeSeparators(workFile())));
+        window()->findChild<QMessageBox *>()->close();
         QVERIFY(QDir(DM->DokuPath()).entryList({QStringLiteral("*.doc")}, QDir::Files).isEmpty());
     }
 
@@ -210,9 +196,9 @@ private Q_SLOTS:
         QFile mine(DM->DokuPath() + QStringLiteral("Hobelbank.doc"));
         QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("meins") == 5);
         mine.close();
-        m_host->deferBody = false;
-        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>in diesem Thread</P>");
-        m_host->complete(kSingle);
+        host()->deferBody = false;
+        host()->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>in diesem Thread</P>");
+        host()->complete(kSingle);
         for (const bool replace : {false, true}) {
             QFile::remove(workFile());
             std::shared_ptr<ModalWatch> question;
@@ -228,12 +214,12 @@ private Q_SLOTS:
                 QTest::keyClick(d, Qt::Key_Return);
             });
             QTRY_VERIFY(question && question->acted);
-            QTRY_VERIFY(!m_main->runningExport());
+            QTRY_VERIFY(!window()->runningExport());
             QCOMPARE(asked, QStringLiteral("„Hobelbank.doc“ gibt es im Exportordner schon. Soll es ersetzt werden?"));
             QCOMPARE(QFile::exists(workFile()), replace);
         }
-        QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
-        m_main->findChild<QMessageBox *>()->close();
+        QTRY_VERIFY(window()->findChild<QMessageBox *>()); // no office to write it with
+        window()->findChild<QMessageBox *>()->close();
         QVERIFY(QFile::remove(mine.fileName()));
     }
 
@@ -241,8 +227,8 @@ private Q_SLOTS:
     // apart from the ones that could not be fetched.
     void picturesOverTheLimitAreCountedApart()
     {
-        m_host->deferBody = false;
-        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
+        host()->deferBody = false;
+        host()->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n"
                                       "<P><IMG src=\"ftp://x/1.jpg\"> <IMG src=\"ftp://x/2.jpg\"></P>\r\n"
                                       "<P><IMG src=\"ftp://x/3.jpg\"></P>\r\n<P>in diesem Thread</P>");
         tarnvik::ThreadExport::Setup setup;
@@ -252,26 +238,26 @@ private Q_SLOTS:
         setup.picturesFolder = DM->PicturesPath();
         setup.workFolder = DM->WorkPath();
         setup.maxPictures = 1;
-        tarnvik::ThreadExport run(m_main.get(), m_host, setup);
+        tarnvik::ThreadExport run(window(), host(), setup);
         QSignalSpy status(&run, &tarnvik::ThreadExport::statusMessage);
         run.startWith(QStringLiteral("Hobelbank"), 0);
         QTRY_COMPARE(status.size(), 1);
         QVERIFY2(status.first().first().toString().endsWith(
                      QStringLiteral("(1 Bild fehlt; 2 Bilder über der Grenze von 1 nicht geladen)")),
                  qPrintable(status.first().first().toString()));
-        QTRY_VERIFY(m_main->findChild<QMessageBox *>()); // no office to write it with
-        m_main->findChild<QMessageBox *>()->close();
+        QTRY_VERIFY(window()->findChild<QMessageBox *>()); // no office to write it with
+        window()->findChild<QMessageBox *>()->close();
     }
 
     void aPageWithoutItsMarkersSaysSo()
     {
         QFile::remove(workFile());
-        m_host->deferBody = false;
-        m_host->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>Text</P>");
-        m_host->complete(kSingle);
+        host()->deferBody = false;
+        host()->body = QStringLiteral("<BODY>\r\n<P><BIG><STRONG>Re: Hobelbank</STRONG></BIG></P>\r\n<P>Text</P>");
+        host()->complete(kSingle);
         auto watch = pressF6([](TfrmDocTitle *d) { QTest::keyClick(d, Qt::Key_Return); });
-        QTRY_VERIFY(watch->acted && !m_main->runningExport());
-        QCOMPARE(m_main->statusText(),
+        QTRY_VERIFY(watch->acted && !window()->runningExport());
+        QCOMPARE(window()->statusText(),
                  tarnvik::ExtractionFailureText(tarnvik::ExtractionEnd::NoEndMarker, false));
         QVERIFY(!QFile::exists(workFile()));
     }

@@ -27,12 +27,7 @@
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/view/XViewSettingsSupplier.hpp>
 
-using namespace tarnvik::word;
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-using rtl::OUString;
+// The read-back helpers bring the binding's and the office's names along.
 using namespace readback;
 namespace word = tarnvik::word;
 

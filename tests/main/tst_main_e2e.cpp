@@ -3,7 +3,7 @@
 #include "browser/WebEngineHost.h"
 #include "common/BrowserText.h"
 #include "common/ForumSim.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -11,8 +11,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -25,27 +23,16 @@ class TestMainE2E : public QObject
     Q_OBJECT
 
     ForumSim m_sim;
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
-    std::unique_ptr<TfrmMain> m_main;
+    TestProgram m_program;
 
     QString section(int kind) const { return tarnvik::forumSectionAddress(ForumKind(kind)); }
-    Ui::TfrmMain *ui() const { return m_main->controls(); }
-
-    void startProgram(int storedForum)
-    {
-        m_main.reset();
-        m_dm.reset();
-        const QString file = freshSettingsFile(m_dir, storedForum);
-        m_main = std::make_unique<TfrmMain>();
-        m_dm = std::make_unique<TDM>(TDMEnvironment::inFolder(file, m_dir.path(), m_dir.path()));
-        DM = m_dm.get();
-    }
+    TfrmMain *window() const { return m_program.main(); }
+    Ui::TfrmMain *ui() const { return window()->controls(); }
 
     // Waits until the page processing of `address` has finished.
     bool waitProcessed(const QString &address, int timeout = 20000)
     {
-        QSignalSpy spy(m_main.get(), &TfrmMain::pageProcessed);
+        QSignalSpy spy(window(), &TfrmMain::pageProcessed);
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeout) {
@@ -66,7 +53,7 @@ class TestMainE2E : public QObject
         if (dir.isEmpty())
             return;
         QTest::qWait(1500);
-        m_main->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
+        window()->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
     }
 
     static QString fixture(const QString &name)
@@ -77,37 +64,31 @@ class TestMainE2E : public QObject
     // Loads a page of tests/main/data into the active main window.
     bool showFixture(const QString &name)
     {
-        QSignalSpy completed(m_main->WebBrowser(), &BrowserHost::DocumentComplete);
-        m_main->WebBrowser()->Navigate(fixture(name));
+        QSignalSpy completed(window()->WebBrowser(), &BrowserHost::DocumentComplete);
+        window()->WebBrowser()->Navigate(fixture(name));
         if (!completed.wait(15000))
             return false;
-        m_main->activateWindow();
-        return QTest::qWaitForWindowActive(m_main.get());
+        window()->activateWindow();
+        return QTest::qWaitForWindowActive(window());
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY2(m_sim.start(), "the forum simulator did not start");
         tarnvik::setEndpoints({m_sim.host(), m_sim.host(), QStringLiteral("holzwerkerforum")});
     }
 
-    void cleanupTestCase()
-    {
-        m_main.reset();
-        m_dm.reset();
-        DM = nullptr;
-    }
+    void cleanupTestCase() { m_program.stop(); }
 
     void startupOpensTheStoredSectionAndProcessesIt()
     {
-        startProgram(0);
-        m_main->show();
-        m_main->activateWindow();
+        QVERIFY(m_program.start(ProgramStart(0, ProgramStart::RealBrowser)));
+        window()->show();
+        window()->activateWindow();
         QVERIFY(waitProcessed(section(0)));
-        QCOMPARE(m_main->statusText(), section(0));
-        QCOMPARE(m_main->titleCaption(), QStringLiteral("Handwerkzeug-Forum"));
+        QCOMPARE(window()->statusText(), section(0));
+        QCOMPARE(window()->titleCaption(), QStringLiteral("Handwerkzeug-Forum"));
         QCOMPARE(DM->PageTitle, QStringLiteral("Handwerkzeug-Forum"));
         QVERIFY(ui()->actNewThread->isEnabled());
         QVERIFY(!ui()->actAnswerThread->isEnabled());
@@ -118,43 +99,43 @@ private Q_SLOTS:
 
     void sectionKeysAndThePageField()
     {
-        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        QVERIFY(QTest::qWaitForWindowActive(window()));
         ui()->EPage->setText(QStringLiteral("2"));
-        QTest::keyClick(m_main.get(), Qt::Key_F3);
+        QTest::keyClick(window(), Qt::Key_F3);
         // Another section starts at page 1.
         QVERIFY(waitProcessed(section(1)));
         QCOMPARE(ui()->EPage->text(), QStringLiteral("1"));
         ui()->EPage->setText(QStringLiteral("2"));
-        QTest::keyClick(m_main.get(), Qt::Key_F3);
+        QTest::keyClick(window(), Qt::Key_F3);
         QVERIFY(waitProcessed(section(1) + QStringLiteral("/page/2")));
-        QCOMPARE(m_main->titleCaption(), QStringLiteral("Allgemeines Holzwerker-Forum"));
+        QCOMPARE(window()->titleCaption(), QStringLiteral("Allgemeines Holzwerker-Forum"));
         QCOMPARE(int(DM->Forum()), 1);
     }
 
     void singleMessageOffersAllThreadActions()
     {
         const QString address = section(0) + QStringLiteral("/read/1002");
-        m_main->WebBrowser()->Navigate(address);
+        window()->WebBrowser()->Navigate(address);
         QVERIFY(waitProcessed(address));
         QCOMPARE(DM->ThreadNumber(), 1002);
         QVERIFY(ui()->actAnswerThread->isEnabled());
         QVERIFY(ui()->actExportWord->isEnabled());
-        QVERIFY(m_main->titleCaption().startsWith(QStringLiteral("Re: ")));
+        QVERIFY(window()->titleCaption().startsWith(QStringLiteral("Re: ")));
     }
 
     void wholeThreadShowsTheThreadTitle()
     {
         const QString address = section(0) + QStringLiteral("/read/1001/thread#1001");
-        m_main->WebBrowser()->Navigate(address);
+        window()->WebBrowser()->Navigate(address);
         QVERIFY(waitProcessed(address));
-        QCOMPARE(m_main->titleCaption(), QStringLiteral("Hobelbank aus Buche – Erfahrungen?"));
-        QCOMPARE(DM->PageTitle, m_main->titleCaption());
+        QCOMPARE(window()->titleCaption(), QStringLiteral("Hobelbank aus Buche – Erfahrungen?"));
+        QCOMPARE(DM->PageTitle, window()->titleCaption());
         QVERIFY(!ui()->actAnswerThread->isEnabled());
         QVERIFY(ui()->actExportWord->isEnabled());
         keepScreenshot(QStringLiteral("main-thread.png"));
 
         // The serialised page carries the markers the export cuts along.
-        const QString body = bodyText(m_main->WebBrowser());
+        const QString body = bodyText(window()->WebBrowser());
         const QStringList lines = body.split(QStringLiteral("\r\n"));
         QVERIFY(lines.first().startsWith(QStringLiteral("<BODY")));
         QVERIFY(lines.contains(QStringLiteral(
@@ -166,7 +147,7 @@ private Q_SLOTS:
         QVERIFY(!body.contains(QLatin1Char('\n') + QStringLiteral("\n")));
 
         // The title scan needs the text only up to the title line.
-        const QString head = bodyText(m_main->WebBrowser(), QStringLiteral("<P align=center><BIG><BIG><STRONG>"));
+        const QString head = bodyText(window()->WebBrowser(), QStringLiteral("<P align=center><BIG><BIG><STRONG>"));
         QVERIFY(body.startsWith(head));
         QVERIFY(head.endsWith(QStringLiteral("</STRONG></BIG></BIG></P>")));
         QCOMPARE(head.count(QStringLiteral("\r\n")), 1);
@@ -174,7 +155,7 @@ private Q_SLOTS:
 
     void framesEndWithTheTopDocument()
     {
-        BrowserHost *host = m_main->WebBrowser();
+        BrowserHost *host = window()->WebBrowser();
         QSignalSpy navigated(host, &BrowserHost::NavigateComplete2);
         QSignalSpy completed(host, &BrowserHost::DocumentComplete);
         const QString address = m_sim.url(QStringLiteral("/frames/demo")).toString();
@@ -184,15 +165,17 @@ private Q_SLOTS:
         QVERIFY(completed.size() >= 3);
         QCOMPARE(completed.last().at(0).toString(), address);
         QVERIFY(completed.first().at(0).toString().contains(QStringLiteral("/forum/")));
-        QCOMPARE(m_main->titleCaption(), QStringLiteral("Rahmenansicht"));
+        QCOMPARE(window()->titleCaption(), QStringLiteral("Rahmenansicht"));
         QVERIFY(!ui()->actNewThread->isEnabled());
         QVERIFY(!ui()->actExportWord->isEnabled());
     }
 
-    void legacySerialisation()
+    // Tag names in capitals, simple attribute values without quotes, each
+    // block on a line of its own ending in CR LF.
+    void bodyMarkupAsThePageProcessingReadsIt()
     {
-        const QString path = fixture(QStringLiteral("legacy.html"));
-        BrowserHost *host = m_main->WebBrowser();
+        const QString path = fixture(QStringLiteral("serialisation.html"));
+        BrowserHost *host = window()->WebBrowser();
         QSignalSpy completed(host, &BrowserHost::DocumentComplete);
         host->Navigate(path);
         QVERIFY(completed.wait(15000));
@@ -212,7 +195,7 @@ private Q_SLOTS:
 
     void enterInAPageFieldMakesOneLineBreak()
     {
-        BrowserHost *host = m_main->WebBrowser();
+        BrowserHost *host = window()->WebBrowser();
         QVERIFY(showFixture(QStringLiteral("textarea.html")));
         auto *view = static_cast<WebEngineHost *>(host)->view();
         view->setFocus();
@@ -244,13 +227,13 @@ private Q_SLOTS:
     // matches although the window follows every Enter with its Ctrl+M.
     void findBarStepsThroughTheMatches()
     {
-        BrowserHost *host = m_main->WebBrowser();
+        BrowserHost *host = window()->WebBrowser();
         QVERIFY(showFixture(QStringLiteral("find.html")));
         host->widget()->setFocus();
 
-        auto *bar = m_main->findChild<FindBar *>();
+        auto *bar = window()->findChild<FindBar *>();
         QVERIFY(bar && bar->isHidden());
-        QTest::keyClick(m_main.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(window(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(bar->isVisible());
         QWidget *field = QApplication::focusWidget();
         QVERIFY(field && bar->isAncestorOf(field));
@@ -271,7 +254,7 @@ private Q_SLOTS:
     void formBatchStopsAtTheFirstFailingStep()
     {
         const QString path = fixture(QStringLiteral("form.html"));
-        BrowserHost *host = m_main->WebBrowser();
+        BrowserHost *host = window()->WebBrowser();
         QSignalSpy completed(host, &BrowserHost::DocumentComplete);
         host->Navigate(path);
         QVERIFY(completed.wait(15000));

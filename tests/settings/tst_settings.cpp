@@ -3,6 +3,7 @@
 #include "common/FakeBrowserHost.h"
 #include "common/MemorySecretStore.h"
 #include "common/ModalHelper.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -47,14 +47,13 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
     bool m_storeAvailable = true;
     std::shared_ptr<MemorySecretStore> m_keychain;
     QStringList m_pickerCalls;
 
-    QString settingsFile() const { return m_dir.filePath(QStringLiteral("Tarnvik.conf")); }
-    QString exportFolder() const { return withSep(m_dir.filePath(QStringLiteral("Export"))); }
+    QString settingsFile() const { return m_program.settingsFile(); }
+    QString exportFolder() const { return withSep(m_program.filePath(QStringLiteral("Export"))); }
     QSettings stored() const { return QSettings(settingsFile(), QSettings::IniFormat); }
     QByteArray rawFile() const
     {
@@ -62,32 +61,19 @@ class TestSettings : public QObject
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    TDMEnvironment environment()
-    {
-        TDMEnvironment env;
-        const QString file = settingsFile();
-        env.openSettings = [this, file]() -> std::unique_ptr<QSettings> {
-            if (!m_storeAvailable)
-                return nullptr;
-            return std::make_unique<QSettings>(file, QSettings::IniFormat);
-        };
-        env.programFile = m_dir.filePath(QStringLiteral("tarnvik"));
-        const QString docs = m_dir.filePath(QStringLiteral("Dokumente"));
-        env.documentsFolder = [docs] { return docs; };
-        env.secrets = m_keychain;
-        return env;
-    }
-
+    // The suite's own keychain, and a settings store that may fail to open.
     void startWith(const QVariantMap &values)
     {
-        {
-            QSettings s(settingsFile(), QSettings::IniFormat);
-            s.clear();
-            for (auto it = values.cbegin(); it != values.cend(); ++it)
-                s.setValue(it.key(), it.value());
-        }
-        m_dm = std::make_unique<TDM>(environment());
-        DM = m_dm.get();
+        const auto environment = [this](TDMEnvironment &env) {
+            env.openSettings = [this, open = env.openSettings]() -> std::unique_ptr<QSettings> {
+                return m_storeAvailable ? open() : nullptr;
+            };
+            env.secrets = m_keychain;
+        };
+        QVERIFY(m_program.start(ProgramStart::bare()
+                                    .values(values)
+                                    .documentsFolder(m_program.filePath(QStringLiteral("Dokumente")))
+                                    .environment(environment)));
     }
 
     void startFilled(const QString &storedTemplate = QStringLiteral("Gruß\r\nJörg"))
@@ -99,11 +85,7 @@ class TestSettings : public QObject
                    {QStringLiteral("DokuPath"), exportFolder()}});
     }
 
-    void stopDataModule()
-    {
-        m_dm.reset();
-        DM = nullptr;
-    }
+    void stopDataModule() { m_program.stop(); }
 
     // Opens the dialog the way the main window does and lets `act` close it.
     void runDialog(std::function<void(TfrmSettings *)> act)
@@ -126,7 +108,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        QVERIFY(m_dir.isValid());
     }
 
     void init()
@@ -134,8 +115,8 @@ private Q_SLOTS:
         m_storeAvailable = true;
         m_keychain.reset();
         m_pickerCalls.clear();
-        QDir(m_dir.filePath(QStringLiteral("Export"))).removeRecursively();
-        QDir(m_dir.filePath(QStringLiteral("Gewählt"))).removeRecursively();
+        QDir(m_program.filePath(QStringLiteral("Export"))).removeRecursively();
+        QDir(m_program.filePath(QStringLiteral("Gewählt"))).removeRecursively();
     }
 
     void cleanup()
@@ -300,7 +281,7 @@ private Q_SLOTS:
     {
         startFilled();
         m_storeAvailable = false;
-        const QString chosen = m_dir.filePath(QStringLiteral("Gewählt"));
+        const QString chosen = m_program.filePath(QStringLiteral("Gewählt"));
         QVERIFY(QDir().mkpath(chosen));
         answerPicker(chosen);
         runDialog([](TfrmSettings *dialog) {
@@ -324,7 +305,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         startFilled();
-        const QString chosen = m_dir.filePath(QStringLiteral("Gewählt/Neu"));
+        const QString chosen = m_program.filePath(QStringLiteral("Gewählt/Neu"));
         answerPicker(chosen);
         runDialog([&](TfrmSettings *dialog) {
             Ui::TfrmSettings *ui = dialog->controls();
@@ -365,7 +346,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("confirm");
-        const QString folder = m_dir.filePath(QStringLiteral("Gewählt"));
+        const QString folder = m_program.filePath(QStringLiteral("Gewählt"));
         QTest::newRow("bare") << folder << withSep(folder) << true;
         QTest::newRow("with separator") << withSep(folder) << withSep(folder) << true;
         // Not confirmed: the export folder would make a folder in the root.
@@ -400,7 +381,7 @@ private Q_SLOTS:
         startFilled();
         const QString pictures = exportFolder() + QStringLiteral("Pictures");
         QVERIFY(QDir(pictures).removeRecursively());
-        answerPicker(m_dir.filePath(QStringLiteral("Export")));
+        answerPicker(m_program.filePath(QStringLiteral("Export")));
         runDialog([](TfrmSettings *dialog) {
             QTest::mouseClick(dialog->controls()->sbDokuPath, Qt::LeftButton);
             QTest::mouseClick(dialog->controls()->btnOK, Qt::LeftButton);

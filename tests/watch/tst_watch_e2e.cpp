@@ -5,7 +5,7 @@
 // bus, and the window and the toolbar are the only signs.
 #include "SimPost.h"
 #include "browser/WebEngineHost.h"
-#include "common/TestSettings.h"
+#include "common/TestProgram.h"
 #include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
@@ -19,10 +19,8 @@
 #include <QDBusMessage>
 #include <QNetworkProxy>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
 
 namespace {
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
@@ -60,12 +58,12 @@ class TestWatchE2E : public QObject
 
     ForumSim m_sim;
     QNetworkAccessManager m_nam;
-    QTemporaryDir m_dir;
     FakeNotifications m_fake;
     std::optional<QDBusConnection> m_fakeBus;
-    std::unique_ptr<TfrmMain> m_main;
-    std::unique_ptr<TDM> m_dm;
+    TestProgram m_program;
     tarnvik::watch::WatchUi *m_watch = nullptr;
+
+    TfrmMain *window() const { return m_program.main(); }
 
     QString address(const QString &tail) const
     {
@@ -75,7 +73,7 @@ class TestWatchE2E : public QObject
 
     bool waitProcessed(const QString &address, const std::function<void()> &go)
     {
-        QSignalSpy spy(m_main.get(), &TfrmMain::pageProcessed);
+        QSignalSpy spy(window(), &TfrmMain::pageProcessed);
         go();
         return QTest::qWaitFor([&] {
             return std::any_of(spy.cbegin(), spy.cend(), [&](const QList<QVariant> &a) { return a.at(0) == address; });
@@ -85,7 +83,7 @@ class TestWatchE2E : public QObject
     // The list window, opened with F8.
     TfrmWatched *openList()
     {
-        QTest::keyClick(m_main.get(), Qt::Key_F8);
+        QTest::keyClick(window(), Qt::Key_F8);
         TfrmWatched *list = m_watch->threadsWindow();
         return list && QTest::qWaitForWindowExposed(list) ? list : nullptr;
     }
@@ -99,7 +97,6 @@ class TestWatchE2E : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         m_nam.setProxy(QNetworkProxy::NoProxy);
         QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString()));
         tarnvik::setEndpoints({m_sim.host(), m_sim.host(), QStringLiteral("holzwerkerforum")});
@@ -110,35 +107,27 @@ private Q_SLOTS:
             QVERIFY(m_fakeBus->registerService(kName));
         }
         QGuiApplication::setDesktopFileName(QStringLiteral("de.tarnvik.Tarnvik"));
-        m_main = std::make_unique<TfrmMain>();
-        m_dm = std::make_unique<TDM>(
-            TDMEnvironment::inFolder(freshSettingsFile(m_dir, 0), m_dir.path(), m_dir.path()));
-        DM = m_dm.get();
+        QVERIFY(m_program.start(ProgramStart(0, ProgramStart::RealBrowser)));
         // As the program wires it, checking every five seconds.
-        m_watch = new tarnvik::watch::WatchUi(m_main.get(), m_main->controls()->ToolBar1, m_main->WebBrowser(),
+        m_watch = new tarnvik::watch::WatchUi(window(), window()->controls()->ToolBar1, window()->WebBrowser(),
                                               [] { return DM ? DM->PageTitle : QString(); },
-                                              {m_dir.filePath(QStringLiteral("Tarnvik.sqlite")), 5});
-        connect(m_main.get(), &TfrmMain::pageProcessed, m_watch, &tarnvik::watch::WatchUi::pageShown);
-        QVERIFY(waitProcessed(address({}), [this] { QVERIFY(testwidgets::showActive(m_main.get())); }));
+                                              {m_program.filePath(QStringLiteral("Tarnvik.sqlite")), 5});
+        connect(window(), &TfrmMain::pageProcessed, m_watch, &tarnvik::watch::WatchUi::pageShown);
+        QVERIFY(waitProcessed(address({}), [this] { QVERIFY(testwidgets::showActive(window())); }));
     }
 
-    void cleanupTestCase()
-    {
-        m_main.reset();
-        m_dm.reset();
-        DM = nullptr;
-    }
+    void cleanupTestCase() { m_program.stop(); }
 
     void watchCountOpenAndStop()
     {
         QAction *watch = m_watch->watchAction();
         QVERIFY(!watch->isEnabled());
         const QString thread = address(QStringLiteral("/read/1005/thread#1005"));
-        QVERIFY(waitProcessed(thread, [&] { m_main->WebBrowser()->Navigate(thread); }));
+        QVERIFY(waitProcessed(thread, [&] { window()->WebBrowser()->Navigate(thread); }));
         QVERIFY(watch->isEnabled() && !watch->isChecked());
-        QTest::keyClick(m_main.get(), Qt::Key_F7);
+        QTest::keyClick(window(), Qt::Key_F7);
         QVERIFY(watch->isChecked());
-        testwidgets::keepScreenshot(m_main.get(), QStringLiteral("watch-toolbar.png"), 500);
+        testwidgets::keepScreenshot(window(), QStringLiteral("watch-toolbar.png"), 500);
 
         // An answer deep in the tree is found by the next check.
         const int first = postAnswer(m_nam, m_sim, QStringLiteral("forum"), 1006, "Hobelfreund");
