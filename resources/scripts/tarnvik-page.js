@@ -9,7 +9,8 @@ var tarnvik = (function () {
     return s;
   }
 
-  // Elements that start a line of their own in the legacy markup.
+  // Elements that start a line of their own in the markup the page markers
+  // are written for.
   var BLOCK = set('ADDRESS BLOCKQUOTE BODY CAPTION CENTER DD DIR DIV DL DT FIELDSET FORM FRAMESET ' +
                   'H1 H2 H3 H4 H5 H6 HR LI MENU NOFRAMES NOSCRIPT OL P PRE TABLE TBODY TD TFOOT TH THEAD TR UL');
   var VOID = set('AREA BASE BASEFONT BR COL EMBED FRAME HR IMG INPUT ISINDEX KEYGEN LINK META PARAM SOURCE TRACK WBR');
@@ -35,7 +36,7 @@ var tarnvik = (function () {
 
   // With stopAfter given, serialising ends with the first line after the
   // first one that holds that text: enough for a scan that wants only it.
-  function legacyOuterHtml(root, stopAfter) {
+  function markerOuterHtml(root, stopAfter) {
     var out = [];
     var length = 0;
     var lineStart = 0;   // index in out where the current line begins
@@ -164,7 +165,7 @@ var tarnvik = (function () {
   }
 
   return {
-    legacyOuterHtml: legacyOuterHtml,
+    markerOuterHtml: markerOuterHtml,
     frameUrls: frameUrls,
     formElements: formElements,
     runFormBatch: runFormBatch

@@ -50,9 +50,10 @@ public:
     // Title of the document shown now.
     virtual QString DocumentTitle() const = 0;
 
-    // The body's markup in the legacy form: tag names in capitals, attribute
-    // names in small letters, simple attribute values without quotes, every
-    // block element on a line of its own, lines ended by CR LF. With
+    // The body's markup in the form the page markers are written for: tag
+    // names in capitals, attribute names in small letters, simple attribute
+    // values without quotes, every block element on a line of its own, lines
+    // ended by CR LF. With
     // `stopAfter` given, the text ends with the first line after the first
     // one that holds it (all of it when no line does).
     virtual void requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter = {}) = 0;

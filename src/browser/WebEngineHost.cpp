@@ -231,7 +231,7 @@ void WebEngineHost::runScript(const QString &body, std::function<void(const QVar
 void WebEngineHost::requestBodyOuterHtml(std::function<void(const QString &)> callback, const QString &stopAfter)
 {
     const QString argument = stopAfter.isEmpty() ? QStringLiteral("null") : toJson(stopAfter);
-    runScript(QStringLiteral("tarnvik.legacyOuterHtml(document.body, %1);").arg(argument),
+    runScript(QStringLiteral("tarnvik.markerOuterHtml(document.body, %1);").arg(argument),
               [callback = std::move(callback)](const QVariant &result) { callback(result.toString()); });
 }
 

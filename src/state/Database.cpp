@@ -4,11 +4,13 @@
 
 #include <QAtomicInteger>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 namespace tarnvik {
 
@@ -19,6 +21,8 @@ const QString kDriver = QStringLiteral("QSQLITE");
 // program instance) before its statement fails.
 constexpr int kBusyTimeoutMs = 5000;
 // SQLite's primary result codes for a damaged file.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteNotADatabase = 26;
 
@@ -147,16 +151,32 @@ bool Database::usable(QString *message)
 {
     QSqlDatabase db = connection();
     QSqlQuery query(db);
+    // Another program instance may be setting the same new file up (its
+    // switch to WAL takes the file for a moment, and SQLite answers "busy"
+    // there without waiting): such a statement is tried again for as long
+    // as a writer would wait.
+    QDeadlineTimer patience(kBusyTimeoutMs);
+    const auto run = [&](const QString &statement) {
+        for (;;) {
+            if (query.exec(statement))
+                return true;
+            const int code = primaryCode(query.lastError());
+            if ((code != kSqliteBusy && code != kSqliteLocked) || patience.hasExpired())
+                return false;
+            query.finish();
+            QThread::msleep(20);
+        }
+    };
     // Reading the schema is what fails first on a file that is no database
     // or whose first pages are damaged.
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+    if (!run(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
         *message = (isDamage(query.lastError()) ? QStringLiteral("!") : QString()) + query.lastError().text();
         return false;
     }
     query.finish();
     // A file marked by an earlier run is checked through.
     if (QFile::exists(damageMarker(m_path))) {
-        if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next()
+        if (!run(QStringLiteral("PRAGMA quick_check")) || !query.next()
             || query.value(0).toString() != QLatin1String("ok")) {
             *message = QStringLiteral("!") + query.lastError().text();
             return false;
@@ -164,17 +184,15 @@ bool Database::usable(QString *message)
         query.finish();
         QFile::remove(damageMarker(m_path));
     }
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()
+    if (!run(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()
         || query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
         *message = query.lastError().isValid() ? query.lastError().text()
                                                : QStringLiteral("Der Ordner ist nicht beschreibbar");
         return false;
     }
     query.finish();
-    QString error;
-    if (!exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &error)
-        || !exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &error)) {
-        *message = error;
+    if (!run(QStringLiteral("PRAGMA synchronous=NORMAL")) || !run(QStringLiteral("PRAGMA foreign_keys=ON"))) {
+        *message = query.lastError().text();
         return false;
     }
     return true;

@@ -152,33 +152,34 @@ private Q_SLOTS:
 
     void twoWritersAtOnceLoseNothing()
     {
-        {
-            Database db;
-            QVERIFY(db.open(file()));
-            QVERIFY(db.migrate(kNotes));
-        }
-        constexpr int kEach = 200;
-        std::atomic<int> failures{0};
-        const auto writer = [&](const QString &who) {
-            Database db;
-            if (!db.open(file())) {
-                ++failures;
-                return;
-            }
-            for (int i = 0; i < kEach; ++i) {
-                if (!insert(db, who + QString::number(i)))
+        // Both set the new file up at the same moment, as two program
+        // instances started together do, then write in turns.
+        constexpr int kRounds = 10;
+        constexpr int kEach = 20;
+        for (int round = 0; round < kRounds; ++round) {
+            const QString path = m_dir.filePath(QStringLiteral("zwei-%1.sqlite").arg(round));
+            std::atomic<int> failures{0};
+            const auto writer = [&](const QString &who) {
+                Database db;
+                if (!db.open(path) || !db.migrate(kNotes)) {
                     ++failures;
-            }
-        };
-        std::unique_ptr<QThread> a(QThread::create(writer, QStringLiteral("a")));
-        std::unique_ptr<QThread> b(QThread::create(writer, QStringLiteral("b")));
-        a->start();
-        b->start();
-        QVERIFY(a->wait(60000) && b->wait(60000));
-        QCOMPARE(failures.load(), 0);
-        Database db;
-        QVERIFY(db.open(file()));
-        QCOMPARE(count(db, QStringLiteral("notes")), 2 * kEach);
+                    return;
+                }
+                for (int i = 0; i < kEach; ++i) {
+                    if (!insert(db, who + QString::number(i)))
+                        ++failures;
+                }
+            };
+            std::unique_ptr<QThread> a(QThread::create(writer, QStringLiteral("a")));
+            std::unique_ptr<QThread> b(QThread::create(writer, QStringLiteral("b")));
+            a->start();
+            b->start();
+            QVERIFY(a->wait(60000) && b->wait(60000));
+            QCOMPARE(failures.load(), 0);
+            Database db;
+            QVERIFY(db.open(path));
+            QCOMPARE(count(db, QStringLiteral("notes")), 2 * kEach);
+        }
     }
 };
 
