@@ -188,19 +188,21 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
             if (sql.failure.isValid())
                 return failed();
 
-            // The contentless index forgets a text only when told its folded
-            // words again.
+            // The words of every text indexed, for the list of words by their parts.
             QSet<QString> terms;
-            const auto index = [&](QSqlQuery &query, qint64 id, const QString &title, const QString &text) {
+            const auto index = [&](qint64 id, const QString &title, const QString &text) {
                 const QString foldedTitle = fold(title);
                 const QString foldedText = fold(text);
-                if (&query == &words) {
-                    for (const QString &folded : {foldedTitle, foldedText}) {
-                        for (const QString &word : partWords(folded))
-                            terms.insert(word);
-                    }
+                for (const QString &folded : {foldedTitle, foldedText}) {
+                    for (const QString &word : partWords(folded))
+                        terms.insert(word);
                 }
-                return sql.exec(query, {id, foldedTitle, foldedText});
+                return sql.exec(words, {id, foldedTitle, foldedText});
+            };
+            // The contentless index forgets a text only when told its folded
+            // words again.
+            const auto unindex = [&](qint64 id, const QString &title, const QString &text) {
+                return sql.exec(unwords, {id, fold(title), fold(text)});
             };
             for (int position = 0; position < thread.messages.size(); ++position) {
                 const ArchivedMessage &m = thread.messages.at(position);
@@ -214,7 +216,7 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
                     lastId.finish();
                     if (!sql.exec(insert, {id, threadId, m.key, m.number, position, m.title, m.author, fold(m.author),
                                            timeText(m.posted), m.text})
-                        || !index(words, id, m.title, m.text))
+                        || !index(id, m.title, m.text))
                         return failed();
                     ++result.added;
                 } else {
@@ -225,7 +227,7 @@ KeepResult ArchiveStore::keep(const ArchivedThread &thread)
                         && !sql.exec(update, {number, position, m.title, m.text, id}))
                         return failed();
                     if (changed) {
-                        if (!index(unwords, id, found->title, found->text) || !index(words, id, m.title, m.text))
+                        if (!unindex(id, found->title, found->text) || !index(id, m.title, m.text))
                             return failed();
                         ++result.changed;
                     }
@@ -264,12 +266,13 @@ SearchResult ArchiveStore::search(const SearchRequest &request)
     QList<std::pair<qint64, qint64>> found; // message, thread; best first
     QSet<qint64> seen;
     QSet<qint64> threadsSeen;
-    const auto look = [&](const QString &table, const QString &match) {
-        QString sql = QStringLiteral("SELECT f.rowid, m.thread FROM %1 f CROSS JOIN archive_messages m ON m.id = f.rowid")
-                          .arg(table);
+    const QString author = fold(request.author);
+    const auto look = [&](const QString &match) {
+        QString sql = QStringLiteral("SELECT f.rowid, m.thread FROM archive_words f CROSS JOIN archive_messages m "
+                                     "ON m.id = f.rowid");
         if (request.section != Forums::None)
             sql += QStringLiteral(" CROSS JOIN archive_threads t ON t.id = m.thread");
-        sql += QStringLiteral(" WHERE %1 MATCH ?").arg(table);
+        sql += QStringLiteral(" WHERE archive_words MATCH ?");
         QVariantList values{match};
         if (request.from.isValid()) {
             sql += QStringLiteral(" AND f.rowid >= ?");
@@ -283,7 +286,6 @@ SearchResult ArchiveStore::search(const SearchRequest &request)
             sql += QStringLiteral(" AND t.section = ?");
             values << int(request.section);
         }
-        const QString author = fold(request.author);
         if (!author.isEmpty()) {
             sql += QStringLiteral(" AND instr(m.author_key, ?) > 0");
             values << author;
@@ -312,13 +314,13 @@ SearchResult ArchiveStore::search(const SearchRequest &request)
         }
         result.more = result.more || rows >= ArchiveStore::kLookedAt;
     };
-    look(QStringLiteral("archive_words"), wordQuery(result.terms));
+    look(wordQuery(result.terms));
     // Few threads from a search that was not cut short: look inside words too.
     if (!result.more && threadsSeen.size() < kFewThreads && result.error.isEmpty()) {
         const qsizetype before = found.size();
         const QString parts = partQuery(result.terms, containingWords(db, result.terms));
         if (!parts.isEmpty())
-            look(QStringLiteral("archive_words"), parts);
+            look(parts);
         result.insideWords = found.size() > before;
     }
 
