@@ -289,9 +289,9 @@ std::optional<ArchivedThread> readMarkup(const QUrl &base, const QString &markup
     return std::move(reader.thread);
 }
 
-bool identify(const QString &address, PageReader &reader)
+// Puts the thread that `address` names into `reader`; false when it names none.
+bool identify(const QString &address, const UrlClass &page, PageReader &reader)
 {
-    const UrlClass page = classifyAddress(lowerAscii(address));
     if (page.forum == Forums::None || page.threadNumber <= 0)
         return false;
     reader.thread.section = page.forum;
@@ -305,7 +305,8 @@ bool identify(const QString &address, PageReader &reader)
 std::optional<ArchivedThread> readThreadPage(const QString &address, const QString &body)
 {
     PageReader reader;
-    if (!classifyAddress(lowerAscii(address)).numberAfterHash || !identify(address, reader))
+    const UrlClass page = classifyAddress(lowerAscii(address));
+    if (!page.numberAfterHash || !identify(address, page, reader))
         return std::nullopt;
     return readMarkup(QUrl(address), body, reader);
 }
@@ -315,7 +316,7 @@ std::optional<ArchivedThread> readExportedThread(const QUrl &page, const QString
 {
     PageReader reader;
     const QString address = page.toString(QUrl::FullyEncoded);
-    if (!identify(address, reader))
+    if (!identify(address, classifyAddress(lowerAscii(address)), reader))
         return std::nullopt;
     for (const LocalPicture &picture : pictures) {
         if (QFileInfo(picture.file).isFile())
