@@ -1,6 +1,7 @@
 #include "archive/ArchiveWindow.h"
 
 #include "archive/Archive.h"
+#include "archive/ArchiveView.h"
 #include "ui_Archiv.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -191,7 +192,7 @@ void TfrmArchiv::showResult(quint64 serial, const SearchResult &result)
         top->setData(0, ThreadRole, thread.thread);
         top->setData(0, MessageRole, thread.messages.isEmpty() ? 0 : thread.messages.first().message);
         top->setData(0, HtmlRole, QStringLiteral("<b>%1</b> <span style=\"color:#6a6a6a\">— %2</span>")
-                                      .arg(markedHtml(thread.title, {}, {}, {}), markedHtml(about, {}, {}, {})));
+                                      .arg(escapeHtml(thread.title), escapeHtml(about)));
         top->setData(0, Qt::AccessibleTextRole, thread.title + QStringLiteral(" — ") + about);
         for (const MessageHit &message : thread.messages) {
             auto *child = new QTreeWidgetItem(top);
@@ -199,7 +200,7 @@ void TfrmArchiv::showResult(quint64 serial, const SearchResult &result)
             child->setData(0, ThreadRole, thread.thread);
             child->setData(0, MessageRole, message.message);
             child->setData(0, HtmlRole, QStringLiteral("<span style=\"color:#6a6a6a\">%1</span><br>%2")
-                                            .arg(markedHtml(byline, {}, {}, {}),
+                                            .arg(escapeHtml(byline),
                                                  markedHtml(message.snippet.text, message.snippet.hits, kMarkOpen,
                                                             kMarkClose)));
             child->setData(0, Qt::AccessibleTextRole, byline + QStringLiteral(": ") + message.snippet.text);
