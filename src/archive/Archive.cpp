@@ -22,12 +22,6 @@ bool lastingFailure(int code)
            || code == kNotADatabase;
 }
 
-bool busy(int code)
-{
-    constexpr int kBusy = 5, kLocked = 6;
-    return code == kBusy || code == kLocked;
-}
-
 constexpr int kKeepAttempts = 3;
 constexpr int kViewsKept = 10;
 
@@ -170,7 +164,7 @@ void Archive::keep(std::function<std::optional<ArchivedThread>()> read)
             // Another program instance may hold the file a while.
             for (int attempt = 0; attempt < kKeepAttempts; ++attempt) {
                 result = writer->store->keep(*thread);
-                if (result.ok || !busy(result.code))
+                if (result.ok || !Database::isBusy(result.code))
                     break;
             }
             if (!result.ok && lastingFailure(result.code))

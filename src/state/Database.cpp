@@ -62,6 +62,11 @@ int Database::primaryCode(const QSqlError &error)
     return ok ? (code & 0xff) : -1;
 }
 
+bool Database::isBusy(int code)
+{
+    return code == kSqliteBusy || code == kSqliteLocked;
+}
+
 QString Database::defaultPath()
 {
     const QString folder = userDataFolder();
@@ -160,8 +165,7 @@ bool Database::usable(QString *message)
         for (;;) {
             if (query.exec(statement))
                 return true;
-            const int code = primaryCode(query.lastError());
-            if ((code != kSqliteBusy && code != kSqliteLocked) || patience.hasExpired())
+            if (!isBusy(primaryCode(query.lastError())) || patience.hasExpired())
                 return false;
             query.finish();
             QThread::msleep(20);

@@ -63,6 +63,9 @@ public:
     int lastTransactionCode() const { return m_lastTransactionCode; }
     // SQLite's primary result code of an error; -1 when it has none.
     static int primaryCode(const QSqlError &error);
+    // Whether a primary result code says another connection holds the file
+    // for the moment (busy or locked): trying again later may succeed.
+    static bool isBusy(int code);
 
     // Whether an error says the file is damaged. Such an error marks the
     // file, and the next open sets it aside.
