@@ -46,6 +46,12 @@ const QStringList kPrefixes{QStringLiteral("Eichen"), QStringLiteral("Buchen"), 
 const QStringList kStems{QStringLiteral("holz"), QStringLiteral("brett"), QStringLiteral("platte"),
                          QStringLiteral("leiste"), QStringLiteral("furnier")};
 
+// The whole-thread address of thread `number`.
+QString threadAddress(qint32 number)
+{
+    return QStringLiteral("http://forum/cgi-bin/forum/webbbs_config.pl/read/%1/thread#%1").arg(number);
+}
+
 class Writer
 {
 public:
@@ -79,7 +85,7 @@ public:
         thread.section = ForumKind(number % 3);
         thread.number = number;
         thread.title = pick(kWords) + QLatin1Char(' ') + pick(kFiller) + QLatin1Char(' ') + pick(kWords);
-        thread.address = QStringLiteral("http://forum/cgi-bin/forum/webbbs_config.pl/read/%1/thread#%1").arg(number);
+        thread.address = threadAddress(number);
         const QDateTime start = QDateTime(QDate(2005, 1, 1), QTime(8, 0)).addSecs(qint64(number) * 9000);
         for (int i = 0; i < messages; ++i) {
             ArchivedMessage &m = thread.messages.emplace_back();
@@ -162,8 +168,7 @@ int main(int argc, char *argv[])
         });
         for (int run = 0; run < 5; ++run) {
             const QString page = threadPage(writer.thread(kThreads + 1 + run, 1000));
-            const QString address =
-                QStringLiteral("http://forum/cgi-bin/forum/webbbs_config.pl/read/%1/thread#%1").arg(kThreads + 1 + run);
+            const QString address = threadAddress(kThreads + 1 + run);
             bool done = false;
             const auto connection = QObject::connect(&archive, &Archive::kept, [&] { done = true; });
             sinceTick.start();
@@ -187,7 +192,7 @@ int main(int argc, char *argv[])
         Writer writer(13);
         const ArchivedThread big = writer.thread(kThreads + 10, 1000);
         const QString page = threadPage(big);
-        const QString address = QStringLiteral("http://forum/cgi-bin/forum/webbbs_config.pl/read/%1/thread#%1").arg(kThreads + 10);
+        const QString address = threadAddress(kThreads + 10);
         QElapsedTimer t;
         t.start();
         const auto read = readThreadPage(address, page);
