@@ -25,7 +25,7 @@ void inform(QWidget *parent, const QString &text)
 } // namespace
 
 ArchiveFeature::ArchiveFeature(QWidget *window, BrowserHost *browser, const Setup &setup)
-    : m_parent(window), m_browser(browser), m_setup(setup),
+    : m_parent(window), m_browser(browser), m_picturesFolder(setup.picturesFolder),
       m_archive(std::make_unique<Archive>(Archive::Options{setup.databasePath, setup.viewFolder, setup.keepRead, 0}))
 {
     m_action = new QAction(QIcon(QStringLiteral(":/archive/Archiv.svg")), QStringLiteral("Archiv [F9]"), this);
@@ -87,7 +87,7 @@ void ArchiveFeature::keepShownThread(const QString &address)
 
 void ArchiveFeature::open(qint64 thread, qint64 message)
 {
-    const QString pictures = m_setup.picturesFolder ? m_setup.picturesFolder() : QString();
+    const QString pictures = m_picturesFolder ? m_picturesFolder() : QString();
     m_archive->openThread(thread, message, m_window ? m_window->result() : SearchResult(), pictures);
 }
 

@@ -51,7 +51,7 @@ private:
 
     QPointer<QWidget> m_parent;
     QPointer<BrowserHost> m_browser;
-    Setup m_setup;
+    std::function<QString()> m_picturesFolder;
     std::unique_ptr<Archive> m_archive;
     QAction *m_action = nullptr;
     QPointer<TfrmArchiv> m_window;
