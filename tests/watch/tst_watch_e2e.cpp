@@ -109,10 +109,10 @@ private Q_SLOTS:
         QGuiApplication::setDesktopFileName(QStringLiteral("de.tarnvik.Tarnvik"));
         QVERIFY(m_program.start(ProgramStart(0, ProgramStart::RealBrowser)));
         // As the program wires it, checking every five seconds.
-        m_watch = new tarnvik::watch::WatchUi(window(), window()->controls()->ToolBar1, window()->WebBrowser(),
+        m_watch = new tarnvik::watch::WatchUi(window(), window()->WebBrowser(),
                                               [] { return DM ? DM->PageTitle : QString(); },
                                               {m_program.filePath(QStringLiteral("Tarnvik.sqlite")), 5});
-        connect(window(), &TfrmMain::pageProcessed, m_watch, &tarnvik::watch::WatchUi::pageShown);
+        window()->attachWatch(m_watch);
         QVERIFY(waitProcessed(address({}), [this] { QVERIFY(testwidgets::showActive(window())); }));
     }
 
