@@ -82,6 +82,8 @@ private:
     void take(qint32 root, const QString &section, const QList<PageMessage> &listed);
     void finishCheck(const QString &problem, std::optional<qint64> retryAfter = std::nullopt);
     void schedule(qint64 delayMs);
+    // Writes the threads under `roots` to the store; changed() also tells the windows.
+    void save(const QList<qint32> &roots, bool withMessages);
     void changed(const QList<qint32> &roots, bool withMessages);
     qint32 rootOf(qint32 number) const;
     double random() const;
