@@ -205,20 +205,23 @@ void WatchEngine::step()
     }
     const QString url = request->root ? wholeThreadUrl(m_options.forumHost, request->section, request->root)
                                       : indexPageUrl(m_options.forumHost, request->section, request->page);
+    // A 304 answers for what was sent, even when the cache has moved on meanwhile.
     const CachedPage cached = m_cache.value(url);
     m_fetcher.get(QUrl(url), cached.etag, cached.lastModified,
-                  [this, request = *request, url](const Fetched &page) { received(request, url, page); });
+                  [this, request = *request, url, cached](const Fetched &page) {
+                      received(request, url, cached, page);
+                  });
 }
 
-void WatchEngine::received(const CheckPlan::Request &request, const QString &url, const Fetched &page)
+void WatchEngine::received(const CheckPlan::Request &request, const QString &url, const CachedPage &sent,
+                           const Fetched &page)
 {
     ++m_requests;
-    const auto cached = m_cache.constFind(url);
-    if (page.status == 304 && cached != m_cache.cend()) {
+    if (page.status == 304 && (!sent.etag.isEmpty() || !sent.lastModified.isEmpty())) {
         if (request.root)
-            m_plan->threadRead(request.root, cached->roots.contains(request.root));
+            m_plan->threadRead(request.root, sent.roots.contains(request.root));
         else
-            m_plan->indexRead(request.section, request.page, cached->roots, cached->lastPage);
+            m_plan->indexRead(request.section, request.page, sent.roots, sent.lastPage);
     } else if (page.status == 200) {
         CachedPage fresh{page.etag, page.lastModified, {}, 0};
         const QByteArray encoding = pageEncoding(page.contentType, page.body);
