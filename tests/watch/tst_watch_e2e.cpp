@@ -133,6 +133,7 @@ private Q_SLOTS:
         const int first = postAnswer(m_nam, m_sim, QStringLiteral("forum"), 1006, "Hobelfreund");
         QVERIFY(first > 0);
         QTRY_COMPARE_WITH_TIMEOUT(newsCaption(), QStringLiteral("Neues (1) [F8]"), 20000);
+        QCOMPARE(window()->controls()->ToolBar1->widgetForAction(m_watch->newsAction())->accessibleName(), newsCaption());
         const QString firstPage = address(QStringLiteral("/read/%1").arg(first));
         if (m_fakeBus) {
             QTRY_COMPARE(m_fake.shown.size(), 1);
