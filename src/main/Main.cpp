@@ -14,6 +14,7 @@
 #include "state/Icons.h"
 #include "state/Settings.h"
 #include "ui_Main.h"
+#include "watch/WatchUi.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -120,31 +121,43 @@ void TfrmMain::setUpCommands()
         sizeToolButton(action);
 }
 
+// The button's accessible name follows its action's caption.
 void TfrmMain::sizeToolButton(QAction *action)
 {
     QWidget *button = ui->ToolBar1->widgetForAction(action);
     if (button && !action->isSeparator()) {
         button->setMinimumSize(100, 44);
         button->setAccessibleName(action->text());
+        connect(action, &QAction::changed, button, [button, action] { button->setAccessibleName(action->text()); });
     }
 }
 
-void TfrmMain::attachArchive(tarnvik::archive::ArchiveFeature *archive)
+void TfrmMain::addFeatureAction(QAction *action)
 {
-    // After the thread commands (and any a feature put behind them), before
-    // the separator that leads to the settings.
     const QList<QAction *> actions = ui->ToolBar1->actions();
     QAction *before = nullptr;
     for (qsizetype i = actions.indexOf(ui->actExportWord) + 1; i > 0 && i < actions.size() && !before; ++i) {
         if (actions.at(i)->isSeparator())
             before = actions.at(i);
     }
-    ui->ToolBar1->insertAction(before, archive->action());
-    sizeToolButton(archive->action());
+    ui->ToolBar1->insertAction(before, action);
+    sizeToolButton(action);
+}
+
+void TfrmMain::attachArchive(tarnvik::archive::ArchiveFeature *archive)
+{
+    addFeatureAction(archive->action());
     connect(this, &TfrmMain::pageProcessed, archive, [archive](const QString &address) {
         if (DM && DM->NumberAfterHash() && DM->ThreadNumber() > 0)
             archive->keepShownThread(address);
     });
+}
+
+void TfrmMain::attachWatch(tarnvik::watch::WatchUi *watch)
+{
+    addFeatureAction(watch->watchAction());
+    addFeatureAction(watch->newsAction());
+    connect(this, &TfrmMain::pageProcessed, watch, &tarnvik::watch::WatchUi::pageShown);
 }
 
 void TfrmMain::addHistoryActions()

@@ -16,6 +16,9 @@ class QLabel;
 namespace tarnvik::archive {
 class ArchiveFeature;
 }
+namespace tarnvik::watch {
+class WatchUi;
+}
 namespace Ui {
 class TfrmMain;
 }
@@ -42,6 +45,9 @@ public:
     // Puts the archive's action on the toolbar and hands it every whole
     // thread shown.
     void attachArchive(tarnvik::archive::ArchiveFeature *archive);
+    // Puts the actions for watched threads on the toolbar and hands them
+    // every page processed.
+    void attachWatch(tarnvik::watch::WatchUi *watch);
 
     // Opens a section's index, at the page of the page field when it is
     // the section shown, at its first page otherwise.
@@ -74,6 +80,9 @@ protected:
 private:
     void setUpCommands();
     void sizeToolButton(QAction *action);
+    // After the thread commands (and any a feature put behind them), before
+    // the separator that leads to the settings.
+    void addFeatureAction(QAction *action);
     void addHistoryActions();
     void setTitleCaption(const QString &caption);
     void injectControlM(QObject *receiver);

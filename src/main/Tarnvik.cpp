@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QIcon>
 #include <QSettings>
-#include <QToolBar>
 
 
 int main(int argc, char *argv[])
@@ -42,21 +41,20 @@ int main(int argc, char *argv[])
         TfrmMain frmMain;
         TDM dataModule;
         DM = &dataModule;
+        // The settings of the two features below, read once.
+        const std::unique_ptr<QSettings> settings = TDMEnvironment::platform().openSettings();
         // Watched threads: the toolbar actions, the checks and the notifications.
-        auto *watch = new tarnvik::watch::WatchUi(
-            &frmMain, frmMain.findChild<QToolBar *>(QStringLiteral("ToolBar1")), frmMain.WebBrowser(),
-            [] { return DM ? DM->PageTitle : QString(); },
+        frmMain.attachWatch(new tarnvik::watch::WatchUi(
+            &frmMain, frmMain.WebBrowser(), [] { return DM ? DM->PageTitle : QString(); },
             {tarnvik::Database::defaultPath(),
-             tarnvik::watch::checkInterval(TDMEnvironment::platform().openSettings()->value(QStringLiteral("Beobachten/Minuten")),
-                                           QCoreApplication::arguments())});
-        QObject::connect(&frmMain, &TfrmMain::pageProcessed, watch, &tarnvik::watch::WatchUi::pageShown);
+             tarnvik::watch::checkInterval(settings->value(QStringLiteral("Beobachten/Minuten")),
+                                           QCoreApplication::arguments())}));
         // The archive keeps the whole threads shown and exported; F9 searches it.
         const QString work = DM->WorkPath();
         tarnvik::archive::ArchiveFeature archive(
             &frmMain, frmMain.WebBrowser(),
             {tarnvik::Database::defaultPath(), work.isEmpty() ? work : work + QStringLiteral("Archivansicht/"),
-             tarnvik::archive::keepReadSetting(*TDMEnvironment::platform().openSettings()),
-             [] { return DM ? DM->PicturesPath() : QString(); }});
+             tarnvik::archive::keepReadSetting(*settings), [] { return DM ? DM->PicturesPath() : QString(); }});
         frmMain.attachArchive(&archive);
         frmMain.showMaximized();
         frmMain.activateWindow();

@@ -9,8 +9,6 @@
 #include <QUrl>
 
 #include <functional>
-#include <optional>
-
 
 namespace tarnvik::watch {
 

@@ -8,9 +8,25 @@ namespace {
 constexpr qsizetype kMaxCachedPages = 1000;
 constexpr qsizetype kMaxPageBytes = 64 * 1024 * 1024;
 
+// A page the browser shows, as its markup.
 QByteArray utf8Of(const QString &bodyHtml)
 {
     return bodyHtml.size() > kMaxPageBytes / 4 ? QByteArray() : bodyHtml.toUtf8();
+}
+
+QList<PageMessage> shownWholeThread(const QString &bodyHtml)
+{
+    return readWholeThread(utf8Of(bodyHtml), QByteArrayLiteral("UTF-8"));
+}
+
+// The thread that a single message's page shows in its tree.
+std::optional<PageThread> shownTreeOf(qint32 number, const QString &bodyHtml)
+{
+    for (const PageThread &t : readThreadLists(utf8Of(bodyHtml), QByteArrayLiteral("UTF-8")).threads) {
+        if (t.contains(number))
+            return t;
+    }
+    return std::nullopt;
 }
 } // namespace
 
@@ -56,16 +72,21 @@ void WatchEngine::schedule(qint64 delayMs)
     Q_EMIT statusChanged(m_status);
 }
 
-void WatchEngine::changed(const QList<qint32> &roots, bool withMessages)
+void WatchEngine::save(const QList<qint32> &roots, bool withMessages)
 {
-    QList<const WatchedThread *> threads;
+    QList<const WatchedThread *> rows;
     for (const qint32 root : roots) {
         const auto it = m_threads.constFind(root);
         if (it != m_threads.cend())
-            threads << &*it;
+            rows << &*it;
     }
-    m_store.save(threads, withMessages);
-    Q_EMIT threadsChanged(this->threads());
+    m_store.save(rows, withMessages);
+}
+
+void WatchEngine::changed(const QList<qint32> &roots, bool withMessages)
+{
+    save(roots, withMessages);
+    Q_EMIT threadsChanged(threads());
 }
 
 qint32 WatchEngine::rootOf(qint32 number) const
@@ -88,18 +109,11 @@ void WatchEngine::watch(const QString &address, const QString &bodyHtml, const Q
     thread.title = pageTitle;
     QList<PageMessage> listed;
     if (shown.message.wholeThread) {
-        listed = readWholeThread(utf8Of(bodyHtml), QByteArrayLiteral("UTF-8"));
-    } else {
-        // A single message's page shows the tree of its thread.
-        const ListedThreads lists = readThreadLists(utf8Of(bodyHtml), QByteArrayLiteral("UTF-8"));
-        for (const PageThread &t : lists.threads) {
-            if (t.contains(shown.message.number)) {
-                thread.root = t.root;
-                thread.title = t.messages.first().subject;
-                listed = t.messages;
-                break;
-            }
-        }
+        listed = shownWholeThread(bodyHtml);
+    } else if (const std::optional<PageThread> tree = shownTreeOf(shown.message.number, bodyHtml)) {
+        thread.root = tree->root;
+        thread.title = tree->messages.first().subject;
+        listed = tree->messages;
     }
     thread.title = thread.title.simplified().left(kMaxTextLength);
     if (!m_threads.contains(thread.root)) {
@@ -141,20 +155,20 @@ void WatchEngine::pageShown(const QString &address, const QString &bodyHtml)
     }
     const qint32 number = shown.message.number;
     qint32 root = shown.message.wholeThread ? number : rootOf(number);
-    QList<qint32> seen{number};
-    if (shown.message.wholeThread) {
-        for (const PageMessage &m : readWholeThread(utf8Of(bodyHtml), QByteArrayLiteral("UTF-8")))
-            seen << m.number;
-    } else if (root == 0 && !bodyHtml.isEmpty()) {
-        for (const PageThread &t : readThreadLists(utf8Of(bodyHtml), QByteArrayLiteral("UTF-8")).threads) {
-            if (t.contains(number))
-                root = t.root;
-        }
+    if (root == 0 && !bodyHtml.isEmpty()) {
+        if (const std::optional<PageThread> tree = shownTreeOf(number, bodyHtml))
+            root = tree->root;
     }
     auto it = m_threads.find(root);
     if (it == m_threads.end() || it->section != shown.section) {
         Q_EMIT shownThread(address, 0);
         return;
+    }
+    // Only a watched thread's page is read for the messages it shows.
+    QList<qint32> seen{number};
+    if (shown.message.wholeThread) {
+        for (const PageMessage &m : shownWholeThread(bodyHtml))
+            seen << m.number;
     }
     if (markRead(*it, seen))
         changed({root}, true);
@@ -191,20 +205,23 @@ void WatchEngine::step()
     }
     const QString url = request->root ? wholeThreadUrl(m_options.forumHost, request->section, request->root)
                                       : indexPageUrl(m_options.forumHost, request->section, request->page);
+    // A 304 answers for what was sent, even when the cache has moved on meanwhile.
     const CachedPage cached = m_cache.value(url);
     m_fetcher.get(QUrl(url), cached.etag, cached.lastModified,
-                  [this, request = *request, url](const Fetched &page) { received(request, url, page); });
+                  [this, request = *request, url, cached](const Fetched &page) {
+                      received(request, url, cached, page);
+                  });
 }
 
-void WatchEngine::received(const CheckPlan::Request &request, const QString &url, const Fetched &page)
+void WatchEngine::received(const CheckPlan::Request &request, const QString &url, const CachedPage &sent,
+                           const Fetched &page)
 {
     ++m_requests;
-    const auto cached = m_cache.constFind(url);
-    if (page.status == 304 && cached != m_cache.cend()) {
+    if (page.status == 304 && (!sent.etag.isEmpty() || !sent.lastModified.isEmpty())) {
         if (request.root)
-            m_plan->threadRead(request.root, cached->roots.contains(request.root));
+            m_plan->threadRead(request.root, sent.roots.contains(request.root));
         else
-            m_plan->indexRead(request.section, request.page, cached->roots, cached->lastPage);
+            m_plan->indexRead(request.section, request.page, sent.roots, sent.lastPage);
     } else if (page.status == 200) {
         CachedPage fresh{page.etag, page.lastModified, {}, 0};
         const QByteArray encoding = pageEncoding(page.contentType, page.body);
@@ -276,12 +293,8 @@ void WatchEngine::finishCheck(const QString &problem, std::optional<qint64> retr
             checked << it.key();
     }
     m_plan.reset();
-    const QList<qint32> withMessages(m_messagesChanged.cbegin(), m_messagesChanged.cend());
-    QList<const WatchedThread *> rows;
-    for (const qint32 root : std::as_const(checked))
-        rows << &m_threads[root];
-    m_store.save(rows, false);
-    changed(withMessages, true);
+    save(checked, false);
+    changed(QList<qint32>(m_messagesChanged.cbegin(), m_messagesChanged.cend()), true);
     for (const qint32 root : std::as_const(m_withNews)) {
         const auto it = m_threads.constFind(root);
         if (it != m_threads.cend() && it->newCount() > 0)

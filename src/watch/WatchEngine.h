@@ -78,10 +78,13 @@ private:
     };
     void startCheck();
     void step();
-    void received(const CheckPlan::Request &request, const QString &url, const Fetched &page);
+    // `sent`: the cached page whose validators went with the request.
+    void received(const CheckPlan::Request &request, const QString &url, const CachedPage &sent, const Fetched &page);
     void take(qint32 root, const QString &section, const QList<PageMessage> &listed);
     void finishCheck(const QString &problem, std::optional<qint64> retryAfter = std::nullopt);
     void schedule(qint64 delayMs);
+    // Writes the threads under `roots` to the store; changed() also tells the windows.
+    void save(const QList<qint32> &roots, bool withMessages);
     void changed(const QList<qint32> &roots, bool withMessages);
     qint32 rootOf(qint32 number) const;
     double random() const;

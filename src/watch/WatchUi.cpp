@@ -10,31 +10,11 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QToolBar>
 
 namespace tarnvik::watch {
 
 namespace {
 const QString kNews = QStringLiteral("Neues [F8]");
-
-void placeOnToolbar(QToolBar *toolbar, const QList<QAction *> &actions)
-{
-    if (!toolbar)
-        return;
-    const QList<QAction *> present = toolbar->actions();
-    QAction *before = nullptr;
-    for (qsizetype i = 0; i + 1 < present.size(); ++i) {
-        if (present[i]->objectName() == QLatin1String("actExportWord"))
-            before = present[i + 1];
-    }
-    toolbar->insertActions(before, actions);
-    for (QAction *action : actions) {
-        if (QWidget *button = toolbar->widgetForAction(action)) {
-            button->setMinimumSize(100, 44);
-            button->setAccessibleName(action->text());
-        }
-    }
-}
 
 QAction *makeAction(QObject *parent, const QString &caption, const char *name, Qt::Key key, const QString &hint,
                     const QString &icon)
@@ -47,9 +27,8 @@ QAction *makeAction(QObject *parent, const QString &caption, const char *name, Q
 }
 } // namespace
 
-WatchUi::WatchUi(QMainWindow *window, QToolBar *toolbar, BrowserHost *browser, std::function<QString()> pageTitle,
-                 const Setup &setup)
-    : QObject(window), m_window(window), m_toolbar(toolbar), m_browser(browser), m_pageTitle(std::move(pageTitle))
+WatchUi::WatchUi(QMainWindow *window, BrowserHost *browser, std::function<QString()> pageTitle, const Setup &setup)
+    : QObject(window), m_window(window), m_browser(browser), m_pageTitle(std::move(pageTitle))
 {
     prepareHtmlReading();
     m_watch = makeAction(this, QStringLiteral("Beobachten [F7]"), "actWatch", Qt::Key_F7,
@@ -58,7 +37,6 @@ WatchUi::WatchUi(QMainWindow *window, QToolBar *toolbar, BrowserHost *browser, s
     m_watch->setEnabled(false);
     m_news = makeAction(this, kNews, "actNews", Qt::Key_F8, QStringLiteral("Beobachtete Themen"),
                         QStringLiteral("News"));
-    placeOnToolbar(toolbar, {m_watch, m_news});
     connect(m_watch, &QAction::triggered, this, &WatchUi::watchTriggered);
     connect(m_news, &QAction::triggered, this, &WatchUi::showThreads);
 
@@ -98,10 +76,9 @@ WatchUi::~WatchUi()
 
 qint32 WatchUi::shownRoot() const
 {
-    const ForumAddress shown = forumAddress(m_shownAddress);
-    if (shown.message.wholeThread)
-        return shown.message.number;
-    return m_rootOf.value(shown.message.number, m_shownRoot);
+    if (m_shown.message.wholeThread)
+        return m_shown.message.number;
+    return m_rootOf.value(m_shown.message.number, m_shownRoot);
 }
 
 void WatchUi::syncWatchAction()
@@ -114,15 +91,15 @@ void WatchUi::syncWatchAction()
 void WatchUi::pageShown(const QString &address)
 {
     m_shownAddress = address;
+    m_shown = forumAddress(address);
     m_shownRoot = 0;
-    const ForumAddress shown = forumAddress(address);
-    const bool threadPage = classifyAddress(lowerAscii(address)).threadNumber > 0 && shown.message.number > 0;
+    const bool threadPage = classifyAddress(lowerAscii(address)).threadNumber > 0 && m_shown.message.number > 0;
     m_watch->setEnabled(threadPage);
     syncWatchAction();
     // The page's text is needed where it tells which messages of a watched
     // thread were seen or which thread a message belongs to.
-    const bool needText = threadPage && (shown.message.wholeThread ? m_watch->isChecked()
-                                                                   : shownRoot() == 0 && !m_threads.isEmpty());
+    const bool needText = threadPage && (m_shown.message.wholeThread ? m_watch->isChecked()
+                                                                     : shownRoot() == 0 && !m_threads.isEmpty());
     if (!needText) {
         toEngine([engine = m_engine, address] { engine->pageShown(address, {}); });
         return;
@@ -184,8 +161,6 @@ void WatchUi::threadsChanged(const QList<WatchedThread> &threads)
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         m_notifier->withdraw(it.key());
     m_news->setText(total > 0 ? QStringLiteral("Neues (%1) [F8]").arg(total) : kNews);
-    if (QWidget *button = m_toolbar ? m_toolbar->widgetForAction(m_news) : nullptr)
-        button->setAccessibleName(m_news->text());
     syncWatchAction();
     if (m_list)
         m_list->setThreads(threads);

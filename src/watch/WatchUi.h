@@ -13,7 +13,6 @@
 class BrowserHost;
 class QAction;
 class QMainWindow;
-class QToolBar;
 
 namespace tarnvik::watch {
 
@@ -31,10 +30,9 @@ public:
         qint64 intervalSeconds = 15 * 60;
     };
 
-    // The actions go onto `toolbar` after the export; threads open in
+    // The main window puts the actions on its toolbar; threads open in
     // `browser`; `pageTitle` gives the title of the page processed last.
-    WatchUi(QMainWindow *window, QToolBar *toolbar, BrowserHost *browser, std::function<QString()> pageTitle,
-            const Setup &setup);
+    WatchUi(QMainWindow *window, BrowserHost *browser, std::function<QString()> pageTitle, const Setup &setup);
     ~WatchUi() override;
 
     QAction *watchAction() const { return m_watch; }
@@ -61,7 +59,6 @@ private:
     }
 
     QMainWindow *m_window;
-    QPointer<QToolBar> m_toolbar;
     BrowserHost *m_browser;
     std::function<QString()> m_pageTitle;
     QThread m_thread;
@@ -74,6 +71,7 @@ private:
     QHash<qint32, qint32> m_rootOf; // every known message number → its thread
     CheckStatus m_status;
     QString m_shownAddress;
+    ForumAddress m_shown; // what m_shownAddress shows
     qint32 m_shownRoot = 0;
 };
 

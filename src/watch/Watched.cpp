@@ -77,23 +77,25 @@ qint32 TfrmWatched::currentRoot() const
 
 void TfrmWatched::setThreads(const QList<WatchedThread> &threads)
 {
-    QList<const WatchedThread *> rows;
+    struct Row {
+        const WatchedThread *thread;
+        int news; // new messages of a thread still in the forum
+    };
+    QList<Row> rows;
+    rows.reserve(threads.size());
     for (const WatchedThread &t : threads)
-        rows << &t;
+        rows.append({&t, t.gone ? 0 : t.newCount()});
     // Threads with news first, the rest by title.
-    std::stable_sort(rows.begin(), rows.end(), [](const WatchedThread *a, const WatchedThread *b) {
-        const bool aNew = a->newCount() > 0 && !a->gone;
-        const bool bNew = b->newCount() > 0 && !b->gone;
-        if (aNew != bNew)
-            return aNew;
-        return a->title.localeAwareCompare(b->title) < 0;
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+        if ((a.news > 0) != (b.news > 0))
+            return a.news > 0;
+        return a.thread->title.localeAwareCompare(b.thread->title) < 0;
     });
     const qint32 current = currentRoot();
     const QDateTime now = QDateTime::currentDateTime();
     ui->lvThreads->clear();
-    for (const WatchedThread *t : std::as_const(rows)) {
+    for (const auto &[t, count] : std::as_const(rows)) {
         const KnownMessage *newest = t->newest();
-        const int count = t->newCount();
         const QString news = t->gone ? QStringLiteral("nicht mehr im Forum")
                              : count > 0 ? QStringLiteral("%1 neue").arg(count)
                                          : QString();
@@ -102,7 +104,7 @@ void TfrmWatched::setThreads(const QList<WatchedThread> &threads)
                                           newest ? newest->time : QString(), whenText(t->checkedAt, now)});
         item->setData(0, kRootRole, t->root);
         item->setToolTip(0, t->title);
-        if (count > 0 && !t->gone) {
+        if (count > 0) {
             QFont bold = item->font(0);
             bold.setBold(true);
             for (int column = 0; column < item->columnCount(); ++column)

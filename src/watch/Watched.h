@@ -3,9 +3,9 @@
 #include "watch/WatchEngine.h"
 #include "watch/WatchedThread.h"
 
-#include <QAction>
 #include <QDialog>
 
+class QAction;
 namespace Ui {
 class TfrmWatched;
 }

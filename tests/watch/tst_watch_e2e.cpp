@@ -109,10 +109,10 @@ private Q_SLOTS:
         QGuiApplication::setDesktopFileName(QStringLiteral("de.tarnvik.Tarnvik"));
         QVERIFY(m_program.start(ProgramStart(0, ProgramStart::RealBrowser)));
         // As the program wires it, checking every five seconds.
-        m_watch = new tarnvik::watch::WatchUi(window(), window()->controls()->ToolBar1, window()->WebBrowser(),
+        m_watch = new tarnvik::watch::WatchUi(window(), window()->WebBrowser(),
                                               [] { return DM ? DM->PageTitle : QString(); },
                                               {m_program.filePath(QStringLiteral("Tarnvik.sqlite")), 5});
-        connect(window(), &TfrmMain::pageProcessed, m_watch, &tarnvik::watch::WatchUi::pageShown);
+        window()->attachWatch(m_watch);
         QVERIFY(waitProcessed(address({}), [this] { QVERIFY(testwidgets::showActive(window())); }));
     }
 
@@ -133,6 +133,7 @@ private Q_SLOTS:
         const int first = postAnswer(m_nam, m_sim, QStringLiteral("forum"), 1006, "Hobelfreund");
         QVERIFY(first > 0);
         QTRY_COMPARE_WITH_TIMEOUT(newsCaption(), QStringLiteral("Neues (1) [F8]"), 20000);
+        QCOMPARE(window()->controls()->ToolBar1->widgetForAction(m_watch->newsAction())->accessibleName(), newsCaption());
         const QString firstPage = address(QStringLiteral("/read/%1").arg(first));
         if (m_fakeBus) {
             QTRY_COMPARE(m_fake.shown.size(), 1);

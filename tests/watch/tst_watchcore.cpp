@@ -418,6 +418,15 @@ private Q_SLOTS:
         QCOMPARE(news.size(), 0);
         engine.pageShown(sim.url(forum + QStringLiteral("/read/%1").arg(answer)).toString(), {});
         QCOMPARE(engine.threads().first().newCount(), 0);
+
+        // A thread watched while a check waits for a 304 spoils no answer.
+        const QString path = forum + QStringLiteral("/read/%1/thread").arg(second.at(1).root);
+        const QString body = page(path);
+        QSignalSpy status(&engine, &WatchEngine::statusChanged);
+        engine.checkNow();
+        engine.watch(sim.url(path).toString(), body, QStringLiteral("T"));
+        QVERIFY(done.wait(20000));
+        QCOMPARE(status.last().at(0).value<CheckStatus>().problem, QString());
     }
 };
 

@@ -190,6 +190,13 @@ Reply savedReply(std::string_view title, std::string_view saved, std::string loc
     return reply;
 }
 
+Reply redirectReply(int status, std::string location)
+{
+    Reply reply = htmlReply(status, pageStart("Weitergeleitet") + std::string(kPageEnd));
+    reply.location = std::move(location);
+    return reply;
+}
+
 std::string htmlEscape(std::string_view text)
 {
     std::string out;

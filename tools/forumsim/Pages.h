@@ -45,6 +45,8 @@ inline Reply htmlReply(int status, std::string body)
 // was saved: a page titled `title` that says `saved` ("Ihr Beitrag ist
 // veröffentlicht") followed by ": " and a link `linkText` there.
 Reply savedReply(std::string_view title, std::string_view saved, std::string location, std::string_view linkText);
+// `status` (a 3xx) to `location`, with a page that says only "Weitergeleitet".
+Reply redirectReply(int status, std::string location);
 
 std::string htmlEscape(std::string_view text);
 // htmlEscape, and line breaks and tabs as character references, so that a

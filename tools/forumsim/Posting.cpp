@@ -295,11 +295,8 @@ Reply PostingDesk::handlePost(std::string_view sectionWord, std::string_view con
 
     if (m_fault.status != 0)
         return errorReply(m_fault.status, kNotStored, sectionWord);
-    if (!m_fault.redirect.empty()) {
-        Reply reply = htmlReply(303, pageStart("Weitergeleitet") + std::string(kPageEnd));
-        reply.location = m_fault.redirect;
-        return reply;
-    }
+    if (!m_fault.redirect.empty())
+        return redirectReply(303, m_fault.redirect);
 
     const std::lock_guard publishing(m_publishMutex);
     // The store takes the message; with a log it takes a copy, and the log

@@ -359,9 +359,7 @@ void addPictureRoutes(httplib::Server &server, PictureStore &pictures, std::stri
                                                                                httplib::Response &res) {
         dropAcceptEncoding(req);
         if ((req.method == "GET" || req.method == "HEAD") && req.path == kUploadPath && !addPictureRedirect.empty()) {
-            Reply reply = html(302, pageStart("Weitergeleitet") + std::string(kPageEnd));
-            reply.location = addPictureRedirect;
-            sendReply(reply, res);
+            sendReply(redirectReply(302, addPictureRedirect), res);
             return httplib::Server::HandlerResponse::Handled;
         }
         if (req.method == "GET" || req.method == "HEAD") {
