@@ -73,11 +73,8 @@ void TfrmPicUpload::WebBrowserDocumentComplete(const QString &address)
         if (!picturesite::isAddPicturePage(address))
             return;
         m_busy = true;
-        QPointer<TfrmPicUpload> self(this);
-        afterPasswortKnown(this, [self, address] {
-            if (self)
-                self->fillAddPicturePage(address);
-        });
+        // Runs only while the window lives.
+        afterPasswortKnown(this, [this, address] { fillAddPicturePage(address); });
         return;
     }
     if (UploadStep == 1 && picturesite::isPicturePage(address))
@@ -124,29 +121,31 @@ void TfrmPicUpload::handlePicturePage(const QString &address)
     Q_EMIT pictureTaken(*number);
 
     m_busy = true;
+    // Runs only while the window lives.
+    afterPasswortKnown(this, [this, address] { submitPicturePage(address); });
+}
+
+void TfrmPicUpload::submitPicturePage(const QString &address)
+{
     QPointer<TfrmPicUpload> self(this);
-    afterPasswortKnown(this, [self, address] {
+    m_browser->requestFormCount([self, address](int forms) {
         if (!self)
             return;
-        self->m_browser->requestFormCount([self, address](int forms) {
+        if (forms <= 0) {
+            self->m_busy = false;
+            self->UploadStep = 2;
+            return;
+        }
+        // The click leaves the page; the step is over before its answer comes.
+        self->UploadStep = 2;
+        QList<FormStep> steps{FormStep::requirePage(address)};
+        steps += picturesite::picturePageSteps(DM ? DM->Passwort() : QString());
+        self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
             if (!self)
                 return;
-            if (forms <= 0) {
-                self->m_busy = false;
-                self->UploadStep = 2;
-                return;
-            }
-            // The click leaves the page; the step is over before its answer comes.
-            self->UploadStep = 2;
-            QList<FormStep> steps{FormStep::requirePage(address)};
-            steps += picturesite::picturePageSteps(DM ? DM->Passwort() : QString());
-            self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
-                if (!self)
-                    return;
-                self->m_busy = false;
-                if (!result.ok)
-                    self->UploadStep = 1;
-            });
+            self->m_busy = false;
+            if (!result.ok)
+                self->UploadStep = 1;
         });
     });
 }
