@@ -73,11 +73,8 @@ void TfrmPicUpload::WebBrowserDocumentComplete(const QString &address)
         if (!picturesite::isAddPicturePage(address))
             return;
         m_busy = true;
-        QPointer<TfrmPicUpload> self(this);
-        afterPasswortKnown(this, [self, address] {
-            if (self)
-                self->fillAddPicturePage(address);
-        });
+        // Runs only while the window lives.
+        afterPasswortKnown(this, [this, address] { fillAddPicturePage(address); });
         return;
     }
     if (UploadStep == 1 && picturesite::isPicturePage(address))
@@ -124,29 +121,31 @@ void TfrmPicUpload::handlePicturePage(const QString &address)
     Q_EMIT pictureTaken(*number);
 
     m_busy = true;
+    // Runs only while the window lives.
+    afterPasswortKnown(this, [this, address] { submitPicturePage(address); });
+}
+
+void TfrmPicUpload::submitPicturePage(const QString &address)
+{
     QPointer<TfrmPicUpload> self(this);
-    afterPasswortKnown(this, [self, address] {
+    m_browser->requestFormCount([self, address](int forms) {
         if (!self)
             return;
-        self->m_browser->requestFormCount([self, address](int forms) {
+        if (forms <= 0) {
+            self->m_busy = false;
+            self->UploadStep = 2;
+            return;
+        }
+        // The click leaves the page; the step is over before its answer comes.
+        self->UploadStep = 2;
+        QList<FormStep> steps{FormStep::requirePage(address)};
+        steps += picturesite::picturePageSteps(DM ? DM->Passwort() : QString());
+        self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
             if (!self)
                 return;
-            if (forms <= 0) {
-                self->m_busy = false;
-                self->UploadStep = 2;
-                return;
-            }
-            // The click leaves the page; the step is over before its answer comes.
-            self->UploadStep = 2;
-            QList<FormStep> steps{FormStep::requirePage(address)};
-            steps += picturesite::picturePageSteps(DM ? DM->Passwort() : QString());
-            self->m_browser->runFormBatch(steps, [self](const FormBatchResult &result) {
-                if (!self)
-                    return;
-                self->m_busy = false;
-                if (!result.ok)
-                    self->UploadStep = 1;
-            });
+            self->m_busy = false;
+            if (!result.ok)
+                self->UploadStep = 1;
         });
     });
 }
@@ -202,19 +201,16 @@ QStringList TfrmPicUpload::preparedFiles(const QStringList &chosen)
     // The engine waits for the answer of its file request, so the answer
     // comes from here; the work runs on a thread of its own while this
     // loop keeps the window answering. The page takes no input meanwhile.
-    struct Job {
-        QList<photos::Prepared> results;
-    };
-    const auto job = std::make_shared<Job>();
+    const auto results = std::make_shared<QList<photos::Prepared>>();
     const auto cancel = std::make_shared<std::atomic_bool>(false);
     const QString folder = m_preparedFolder->path();
-    const std::unique_ptr<QThread> worker(QThread::create([job, cancel, chosen, folder] {
+    const std::unique_ptr<QThread> worker(QThread::create([results, cancel, chosen, folder] {
         // The limits are read here as well: the settings store is a file.
         const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnvik"), QString());
         const photos::Limits limits = photos::limitsFromSettings(settings);
         for (const QString &file : chosen) {
-            job->results << photos::prepare(file, limits, folder, cancel.get());
-            if (!job->results.constLast().ok())
+            *results << photos::prepare(file, limits, folder, cancel.get());
+            if (!results->constLast().ok())
                 break;
         }
     }));
@@ -245,7 +241,7 @@ QStringList TfrmPicUpload::preparedFiles(const QStringList &chosen)
         return {};
 
     QStringList files;
-    for (const photos::Prepared &result : std::as_const(job->results)) {
+    for (const photos::Prepared &result : std::as_const(*results)) {
         if (!result.ok()) {
             showPrepared(lineBefore, originalBefore);
             reportLater(result.error);
@@ -253,7 +249,7 @@ QStringList TfrmPicUpload::preparedFiles(const QStringList &chosen)
         }
         files << result.path;
     }
-    const photos::Prepared &first = job->results.constFirst();
+    const photos::Prepared &first = results->constFirst();
     if (!m_copy.isEmpty() && !files.contains(m_copy))
         QFile::remove(m_copy);
     m_original = QFileInfo(chosen.constFirst()).absoluteFilePath();

@@ -59,6 +59,7 @@ Q_SIGNALS:
 private:
     void fillAddPicturePage(const QString &address);
     void handlePicturePage(const QString &address);
+    void submitPicturePage(const QString &address);
     QStringList chooseFiles(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes);
     void showPrepared(const QString &line, bool originalOffered);
 

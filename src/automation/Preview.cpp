@@ -127,11 +127,8 @@ void TfrmPreview::WebBrowserNavigateComplete2(const QString &address)
     SendState = 1;
     if (!pageaddress::isPage(QUrl(address), QUrl::fromLocalFile(m_workPage)))
         return;
-    QPointer<TfrmPreview> self(this);
-    afterPasswortKnown(this, [self, navigation] {
-        if (self)
-            self->fillWorkPage(navigation);
-    });
+    // Runs only while the window lives.
+    afterPasswortKnown(this, [this, navigation] { fillWorkPage(navigation); });
 }
 
 void TfrmPreview::fillWorkPage(quint64 navigation)

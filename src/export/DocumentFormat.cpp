@@ -3,7 +3,6 @@
 #include "export/WordConnection.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSize>
 #include <QUrl>
 
@@ -42,6 +41,23 @@ qint64 keptAsIs(const QString &url)
     const QByteArray start = file.read(8);
     const bool kept = start.startsWith("\xFF\xD8\xFF") || start.startsWith("\x89PNG\r\n\x1A\n");
     return kept ? file.size() : 0;
+}
+
+// Calls `visit` with each picture frame of the document and the properties
+// of the graphic it shows (empty when it shows none).
+template <typename Visit>
+void forEachPicture(const Reference<css::frame::XModel> &model, Visit &&visit)
+{
+    const Reference<css::container::XIndexAccess> pictures(
+        Reference<css::text::XTextGraphicObjectsSupplier>(model, UNO_QUERY_THROW)->getGraphicObjects(),
+        UNO_QUERY_THROW);
+    const sal_Int32 count = pictures->getCount();
+    for (sal_Int32 j = 0; j < count; ++j) {
+        const Reference<css::beans::XPropertySet> picture(pictures->getByIndex(j), UNO_QUERY_THROW);
+        Reference<css::graphic::XGraphic> graphic;
+        picture->getPropertyValue("Graphic") >>= graphic;
+        visit(picture, Reference<css::beans::XPropertySet>(graphic, UNO_QUERY));
+    }
 }
 } // namespace
 
@@ -96,18 +112,13 @@ qint64 embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
 {
     qint64 bytes = 0;
     const Reference<css::graphic::XGraphicProvider> provider = css::graphic::GraphicProvider::create(office);
-    const Reference<css::text::XTextGraphicObjectsSupplier> supplier(model, UNO_QUERY_THROW);
-    const Reference<css::container::XIndexAccess> pictures(supplier->getGraphicObjects(), UNO_QUERY_THROW);
-    const sal_Int32 count = pictures->getCount();
-    for (sal_Int32 j = 0; j < count; ++j) {
-        const Reference<css::beans::XPropertySet> picture(pictures->getByIndex(j), UNO_QUERY_THROW);
+    forEachPicture(model, [&](const Reference<css::beans::XPropertySet> &picture,
+                              const Reference<css::beans::XPropertySet> &graphic) {
         // Setting the same graphic back would keep the link; loading it
         // anew from its origin embeds it. A missing file stays a link.
-        Reference<css::graphic::XGraphic> graphic;
-        picture->getPropertyValue("Graphic") >>= graphic;
         OUString origin;
-        if (const Reference<css::beans::XPropertySet> descriptor(graphic, UNO_QUERY); descriptor.is())
-            descriptor->getPropertyValue("OriginURL") >>= origin;
+        if (graphic.is())
+            graphic->getPropertyValue("OriginURL") >>= origin;
         // Read before the new graphic arrives, which leaves the frame's size
         // as it is but keeps the office busy for a while.
         css::awt::Size size;
@@ -124,31 +135,24 @@ qint64 embedAndNarrowPictures(const Reference<css::frame::XModel> &model,
         const QSize narrowed = narrowedPictureSize(QSize(size.Width, size.Height));
         if (narrowed.width() != size.Width)
             picture->setPropertyValue("Size", Any(css::awt::Size(narrowed.width(), narrowed.height())));
-    }
+    });
     return bytes;
 }
 
 int countEmbeddedPictures(const Reference<css::frame::XModel> &model)
 {
-    const Reference<css::container::XIndexAccess> pictures(
-        Reference<css::text::XTextGraphicObjectsSupplier>(model, UNO_QUERY_THROW)->getGraphicObjects(),
-        UNO_QUERY_THROW);
     int embedded = 0;
-    const sal_Int32 count = pictures->getCount();
-    for (sal_Int32 j = 0; j < count; ++j) {
-        const Reference<css::beans::XPropertySet> picture(pictures->getByIndex(j), UNO_QUERY_THROW);
-        Reference<css::graphic::XGraphic> graphic;
-        picture->getPropertyValue("Graphic") >>= graphic;
-        const Reference<css::beans::XPropertySet> descriptor(graphic, UNO_QUERY);
-        if (!descriptor.is())
-            continue;
+    forEachPicture(model, [&](const Reference<css::beans::XPropertySet> &,
+                              const Reference<css::beans::XPropertySet> &graphic) {
+        if (!graphic.is())
+            return;
         bool linked = true;
         css::awt::Size pixels;
-        descriptor->getPropertyValue("Linked") >>= linked;
-        descriptor->getPropertyValue("SizePixel") >>= pixels;
+        graphic->getPropertyValue("Linked") >>= linked;
+        graphic->getPropertyValue("SizePixel") >>= pixels;
         if (!linked && pixels.Width > 0 && pixels.Height > 0)
             ++embedded;
-    }
+    });
     return embedded;
 }
 

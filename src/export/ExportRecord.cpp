@@ -2,6 +2,7 @@
 
 #include "state/FileAccess.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -26,8 +27,8 @@ ExportRecord ExportRecord::load(const QString &recordFile)
     record.m_file = recordFile;
     QByteArray bytes;
     QString error;
-    if (recordFile.isEmpty() || !QFileInfo::exists(recordFile)
-        || !files::readBounded(recordFile, kMaxFileBytes, QString(), bytes, error))
+    // A missing file fails to open like an unreadable one.
+    if (recordFile.isEmpty() || !files::readBounded(recordFile, kMaxFileBytes, QString(), bytes, error))
         return record;
     const QJsonArray documents = QJsonDocument::fromJson(bytes).object().value(QLatin1String("documents")).toArray();
     for (const QJsonValue &value : documents) {

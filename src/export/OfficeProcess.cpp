@@ -24,11 +24,25 @@ namespace {
 // /proc entries are small; a bound keeps a strange one from costing much.
 constexpr qint64 kMaxProcEntry = 64 * 1024;
 
-QByteArray procEntry(const QString &pid, const char *entry)
+QByteArray procEntry(qint64 pid, const char *entry)
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid, QLatin1String(entry)));
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(entry)));
     return file.open(QIODevice::ReadOnly) ? file.read(kMaxProcEntry) : QByteArray();
 }
+
+#ifdef Q_OS_LINUX
+// The processes the system lists, by id.
+QList<qint64> listedProcesses()
+{
+    QList<qint64> pids;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        if (const qint64 pid = entry.toLongLong(&number); number)
+            pids << pid;
+    }
+    return pids;
+}
+#endif
 
 // The parent in /proc/<pid>/stat: the fourth field, counted after the
 // command name in parentheses (which may itself hold blanks).
@@ -70,13 +84,10 @@ qint64 socketHolder(const QByteArray &inode)
 {
 #ifdef Q_OS_LINUX
     const QByteArray target = "socket:[" + inode + ']';
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number || !procEntry(entry, "cmdline").contains("soffice"))
+    for (const qint64 pid : listedProcesses()) {
+        if (!procEntry(pid, "cmdline").contains("soffice"))
             continue;
-        const QString fds = QStringLiteral("/proc/%1/fd/").arg(entry);
+        const QString fds = QStringLiteral("/proc/%1/fd/").arg(pid);
         for (const QString &fd : QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot)) {
             char link[64];
             const ssize_t length = ::readlink(QFile::encodeName(fds + fd).constData(), link, sizeof link);
@@ -94,7 +105,7 @@ qint64 socketHolder(const QByteArray &inode)
 QProcessEnvironment environmentOf(qint64 pid)
 {
     QProcessEnvironment environment;
-    for (const QByteArray &variable : procEntry(QString::number(pid), "environ").split('\0')) {
+    for (const QByteArray &variable : procEntry(pid, "environ").split('\0')) {
         if (const qsizetype eq = variable.indexOf('='); eq > 0)
             environment.insert(QString::fromUtf8(variable.left(eq)), QString::fromUtf8(variable.mid(eq + 1)));
     }
@@ -173,15 +184,12 @@ QList<qint64> officeProcesses(const QString &pipe, qint64 parent)
 #ifdef Q_OS_LINUX
     const QByteArray needle = QStringLiteral("pipe,name=%1;").arg(pipe).toUtf8();
     const qint64 self = QCoreApplication::applicationPid();
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number || pid == self)
+    for (const qint64 pid : listedProcesses()) {
+        if (pid == self)
             continue;
-        if (parent != 0 && pid != parent && parentOf(procEntry(entry, "stat")) != parent)
+        if (parent != 0 && pid != parent && parentOf(procEntry(pid, "stat")) != parent)
             continue;
-        if (procEntry(entry, "cmdline").contains(needle))
+        if (procEntry(pid, "cmdline").contains(needle))
             found << pid;
     }
 #else

@@ -42,8 +42,8 @@ PictureDownloader::PictureDownloader(QObject *parent) : QObject(parent)
 
 PictureDownloader::~PictureDownloader()
 {
+    // The token goes with the members: a check that ends later finds it gone.
     cancel();
-    m_run.reset();
 }
 
 void PictureDownloader::start(const QList<PictureDownload> &downloads)

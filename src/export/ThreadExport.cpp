@@ -48,8 +48,11 @@ bool insideFolder(const QString &file, const QString &folder)
 ThreadExport::ThreadExport(QWidget *owner, BrowserHost *browser, const Setup &setup)
     : QObject(owner), m_owner(owner), m_browser(browser), m_setup(setup)
 {
-    if (m_setup.recordFile.isEmpty() && !userDataFolder().isEmpty())
-        m_setup.recordFile = userDataFolder() + QStringLiteral("Exporte.json");
+    if (m_setup.recordFile.isEmpty()) {
+        // The folder is made on the way: asked once.
+        if (const QString data = userDataFolder(); !data.isEmpty())
+            m_setup.recordFile = data + QStringLiteral("Exporte.json");
+    }
     m_downloader = new PictureDownloader(this);
     connect(m_downloader, &PictureDownloader::progress, this, &ThreadExport::updateProgressText);
     connect(m_downloader, &PictureDownloader::finished, this, &ThreadExport::onDownloadsFinished);

@@ -35,7 +35,9 @@ void TWordApplication::connect(StartedOffice &started, const WordBuildStage &sta
     }
     // The office on the pipe may be another session's, which took over the
     // pipe from the office started here: its documents are not this session's.
-    if (!officeInThisSession(options.pipeName))
+    // The office the program started, while it runs, holds the pipe itself;
+    // only another one is looked up among the system's processes.
+    if (!stillRuns(started) && !officeInThisSession(options.pipeName))
         throw WordError{QStringLiteral("Die Textverarbeitung (LibreOffice Writer) läuft in einer anderen Sitzung: "
                                        "bitte sie dort beenden, dann noch einmal exportieren.")};
     context = office;
