@@ -115,7 +115,6 @@ std::unique_ptr<Speller> Speller::load(const DictionaryFiles &files, const QStri
         for (const QString &word : readWordList(list))
             speller->addWord(word);
     }
-    speller->m_verdicts.clear();
     return speller;
 }
 
