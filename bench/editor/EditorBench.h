@@ -3,11 +3,16 @@
 // What the editor's benchmarks share: a data module whose program folder,
 // settings file and per-user data lie in a temporary folder, with the
 // workshop's word list beside the program as an installed copy has it.
+#include "editor/Edit.h"
 #include "state/DModul.h"
 #include "state/ErrorReport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -29,3 +34,18 @@ struct EditorBenchFolder {
     }
     ~EditorBenchFolder() { DM = nullptr; }
 };
+
+// Milliseconds from one key typed at the caret of the shown editor's body
+// until the window is painted again.
+inline double keystrokeMs(TfrmEdit &editor)
+{
+    auto *memo = editor.findChild<QPlainTextEdit *>(QStringLiteral("Memo"));
+    memo->setFocus();
+    QElapsedTimer t;
+    t.start();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QCoreApplication::sendEvent(memo, &press);
+    QCoreApplication::processEvents();
+    editor.repaint();
+    return t.nsecsElapsed() / 1e6;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/BrowserHost.h"
+
 #include <QStringList>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -21,12 +23,10 @@ public:
     // Address of the last navigation of the top document that was let through.
     QUrl pendingUrl;
 
-    // Picks the files for a page's file field: given the window to show the
-    // dialog over, whether several files may be chosen and the types the
-    // field accepts; returns absolute paths, or nothing when cancelled.
-    // Tests put their own chooser in place; an empty one restores the
-    // standard dialog. Returns the chooser it replaces.
-    using FileChooser = std::function<QStringList(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes)>;
+    // Picks the files for a page's file field (see BrowserHost). Tests put
+    // their own chooser in place; an empty one restores the standard
+    // dialog. Returns the chooser it replaces.
+    using FileChooser = BrowserHost::FileChooser;
     static FileChooser setFileChooser(FileChooser chooser);
     // The program's chooser as above: the tests' one, else the standard dialog.
     static QStringList chooseWithProgramChooser(QWidget *parent, bool multiple, const QStringList &acceptedMimeTypes);

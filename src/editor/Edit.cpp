@@ -11,7 +11,6 @@
 #include "state/DialogFont.h"
 #include "state/ErrorReport.h"
 #include "state/Icons.h"
-#include "state/MenuAccessibility.h"
 #include "state/TextFile.h"
 #include "ui_Edit.h"
 
@@ -52,8 +51,6 @@ TfrmEdit::TfrmEdit(QWidget *owner, bool NewPost)
     : QDialog(owner), ui(new Ui::TfrmEdit), m_NewPost(NewPost)
 {
     tarnvik::substituteDialogFont();
-    // The body's context menu is a pop-up that no control lists.
-    tarnvik::installMenuAccessibility();
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);

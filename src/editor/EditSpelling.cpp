@@ -64,8 +64,8 @@ EditSpelling::EditSpelling(QPlainTextEdit *body, QLineEdit *subject, QAction *to
         // The underlines would slide off their words while typing goes on.
         m_subjectFlags.clear();
         setLineFormats(m_subject, {}, {});
-        m_subjectIdle.start();
     });
+    // Any change of the subject, typed or set, is looked up once it rests.
     connect(m_subject, &QLineEdit::textChanged, &m_subjectIdle, qOverload<>(&QTimer::start));
     m_subject->installEventFilter(this);
 
@@ -78,22 +78,26 @@ EditSpelling::EditSpelling(QPlainTextEdit *body, QLineEdit *subject, QAction *to
 
 EditSpelling::~EditSpelling() = default;
 
+bool EditSpelling::hasDictionary() const
+{
+    return m_highlighter->speller() != nullptr;
+}
+
 void EditSpelling::dictionaryReady(std::shared_ptr<Speller> speller)
 {
-    m_speller = std::move(speller);
     m_ready = true;
-    if (!m_speller) {
+    if (!speller) {
         m_toggle->setChecked(false);
         m_toggle->setEnabled(false);
         m_toggle->setText(QStringLiteral("Rechtschreibung: kein Wörterbuch gefunden"));
     }
-    m_highlighter->setSpeller(m_speller);
+    m_highlighter->setSpeller(std::move(speller));
     checkSubject();
 }
 
 void EditSpelling::switchTo(bool on)
 {
-    if (!m_speller)
+    if (!hasDictionary())
         return;
     m_highlighter->setActive(on);
     checkSubject();
@@ -103,12 +107,12 @@ void EditSpelling::switchTo(bool on)
 void EditSpelling::checkSubject()
 {
     m_subjectFlags.clear();
-    if (m_speller && m_highlighter->isActive()) {
+    if (Speller *speller = m_highlighter->speller(); speller && m_highlighter->isActive()) {
         // A subject is one short line: looked up at once.
         const QString text = m_subject->text();
         for (const Word &w : scanLine(text, false).words) {
             const QString word = text.mid(w.start, w.length);
-            if (!m_highlighter->isIgnored(word) && !m_speller->check(word, w.dotAfter))
+            if (!m_highlighter->isIgnored(word) && !speller->check(word, w.dotAfter))
                 m_subjectFlags.append({int(w.start), int(w.length)});
         }
     }
@@ -169,7 +173,7 @@ QMenu *EditSpelling::spellingMenu(QWidget *parent, const QString &word,
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // The lookup takes a moment; only here, never while typing.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const QStringList suggestions = m_speller->suggestions(word, kMaxSuggestions);
+    const QStringList suggestions = m_highlighter->speller()->suggestions(word, kMaxSuggestions);
     QGuiApplication::restoreOverrideCursor();
     for (const QString &suggestion : suggestions)
         connect(menu->addAction(suggestion), &QAction::triggered, this, [replace, suggestion] { replace(suggestion); });
@@ -184,7 +188,7 @@ QMenu *EditSpelling::spellingMenu(QWidget *parent, const QString &word,
 
 void EditSpelling::addToDictionary(const QString &word)
 {
-    m_speller->addWord(word);
+    m_highlighter->speller()->addWord(word);
     m_highlighter->refreshWord(word);
     checkSubject();
     if (!isListWord(word))

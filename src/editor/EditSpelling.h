@@ -43,7 +43,7 @@ public:
     // Whether the dictionary has loaded or was found missing, and whether
     // it is there.
     bool isReady() const { return m_ready; }
-    bool hasDictionary() const { return m_speller != nullptr; }
+    bool hasDictionary() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,7 +60,6 @@ private:
     QLineEdit *m_subject;
     QAction *m_toggle;
     tarnvik::spelling::SpellHighlighter *m_highlighter;
-    std::shared_ptr<tarnvik::spelling::Speller> m_speller;
     bool m_ready = false;
     QTimer m_subjectIdle;
     // The flagged words of the subject: start and length.

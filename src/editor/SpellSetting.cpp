@@ -1,5 +1,7 @@
 #include "editor/SpellSetting.h"
 
+#include "state/DModul.h"
+
 namespace tarnvik::spelling {
 
 namespace {
@@ -14,11 +16,15 @@ SettingsOpener &opener()
 
 std::unique_ptr<QSettings> openSettings()
 {
-    if (opener())
-        return opener()();
-    // The store the data module opens for the program.
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnvik"),
-                                       QString());
+    return opener() ? opener()() : TDMEnvironment::openPlatformSettings();
+}
+
+// Only a clear "false" (or 0) switches it off: an odd value from the store
+// leaves the default.
+bool switchedOn(const QSettings &settings)
+{
+    const QString value = settings.value(kKey).toString().trimmed();
+    return value.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0 && value != QLatin1String("0");
 }
 
 } // namespace
@@ -32,16 +38,14 @@ SettingsOpener setSettingsOpener(SettingsOpener replacement)
 
 bool isSwitchedOn()
 {
-    // Only a clear "false" (or 0) switches it off: an odd value from the
-    // store leaves the default.
-    const QString value = openSettings()->value(kKey).toString().trimmed();
-    return value.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0 && value != QLatin1String("0");
+    return switchedOn(*openSettings());
 }
 
 void setSwitchedOn(bool on)
 {
-    if (isSwitchedOn() != on)
-        openSettings()->setValue(kKey, on);
+    const std::unique_ptr<QSettings> settings = openSettings();
+    if (switchedOn(*settings) != on)
+        settings->setValue(kKey, on);
 }
 
 } // namespace tarnvik::spelling

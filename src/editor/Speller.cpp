@@ -52,12 +52,9 @@ bool isListWord(const QString &word)
     return std::none_of(word.cbegin(), word.cend(), [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
 }
 
-QStringList readWordList(const QString &fileName)
+namespace {
+QStringList wordsOf(const QByteArray &bytes)
 {
-    QByteArray bytes;
-    QString error;
-    if (!QFileInfo(fileName).isFile() || !files::readBounded(fileName, kMaxListBytes, QString(), bytes, error))
-        return {};
     QStringList words;
     for (const QString &line : splitLines(QString::fromUtf8(bytes))) {
         QString word = line.trimmed();
@@ -67,6 +64,16 @@ QStringList readWordList(const QString &fileName)
             words << word;
     }
     return words;
+}
+} // namespace
+
+QStringList readWordList(const QString &fileName)
+{
+    QByteArray bytes;
+    QString error;
+    if (!QFileInfo(fileName).isFile() || !files::readBounded(fileName, kMaxListBytes, QString(), bytes, error))
+        return {};
+    return wordsOf(bytes);
 }
 
 bool appendToWordList(const QString &fileName, const QString &word, QString &error)
@@ -79,7 +86,7 @@ bool appendToWordList(const QString &fileName, const QString &word, QString &err
     if (QFileInfo::exists(fileName)
         && !files::readBounded(fileName, kMaxListBytes, QStringLiteral("Die Wortliste ist zu groß."), bytes, error))
         return false;
-    if (readWordList(fileName).contains(word))
+    if (wordsOf(bytes).contains(word))
         return true;
     if (!bytes.isEmpty() && !bytes.endsWith('\n'))
         bytes += '\n';
@@ -108,7 +115,6 @@ std::unique_ptr<Speller> Speller::load(const DictionaryFiles &files, const QStri
         for (const QString &word : readWordList(list))
             speller->addWord(word);
     }
-    speller->m_verdicts.clear();
     return speller;
 }
 

@@ -83,13 +83,16 @@ QString withTrailingSeparator(const QString &path)
 }
 } // namespace tarnvik
 
+std::unique_ptr<QSettings> TDMEnvironment::openPlatformSettings()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kOrganisation),
+                                       QString());
+}
+
 TDMEnvironment TDMEnvironment::platform()
 {
     TDMEnvironment env;
-    env.openSettings = [] {
-        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                           QLatin1String(kOrganisation), QString());
-    };
+    env.openSettings = &TDMEnvironment::openPlatformSettings;
     env.programFile = QCoreApplication::applicationFilePath();
     env.documentsFolder = [] { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); };
     if (keychainReachable())

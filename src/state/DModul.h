@@ -26,6 +26,9 @@ struct TDMEnvironment {
     std::shared_ptr<tarnvik::SecretStore> secrets;
 
     static TDMEnvironment platform();
+    // The platform's per-user settings store of the program, as platform()
+    // opens it.
+    static std::unique_ptr<QSettings> openPlatformSettings();
     // Settings in an INI file of the given name, the program file in
     // `programFolder`, the documents folder as given, no keychain: for trials
     // and tests.

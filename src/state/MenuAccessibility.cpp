@@ -20,18 +20,14 @@ QList<QMenu *> unlistedMenus()
         auto *menu = qobject_cast<QMenu *>(window);
         if (!menu || !menu->isVisible())
             continue;
+        // A tool button's setMenu() puts the menu's action on the button.
         const QList<QObject *> owners = menu->menuAction()->associatedObjects();
         const bool listed = std::any_of(owners.cbegin(), owners.cend(), [menu](QObject *owner) {
             auto *button = qobject_cast<QToolButton *>(owner);
             return (button && button->menu() == menu) || qobject_cast<QMenu *>(owner)
                    || owner->inherits("QMenuBar");
         });
-        bool onButton = false;
-        if (QWidget *parent = menu->parentWidget()) {
-            const QList<QToolButton *> buttons = parent->findChildren<QToolButton *>();
-            onButton = std::any_of(buttons.cbegin(), buttons.cend(), [menu](QToolButton *b) { return b->menu() == menu; });
-        }
-        if (!listed && !onButton)
+        if (!listed)
             menus << menu;
     }
     return menus;

@@ -4,6 +4,7 @@
 #include "common/BrowserText.h"
 #include "common/ForumSim.h"
 #include "common/TestProgram.h"
+#include "common/Widgets.h"
 #include "main/Main.h"
 #include "state/DModul.h"
 #include "state/Endpoints.h"
@@ -47,14 +48,7 @@ class TestMainE2E : public QObject
     }
 
     // With TARNVIK_SCREENSHOT_DIR set, keeps a picture of the window for a look.
-    void keepScreenshot(const QString &name)
-    {
-        const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            return;
-        QTest::qWait(1500);
-        window()->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
-    }
+    void keepScreenshot(const QString &name) { testwidgets::keepScreenshot(window(), name, 1500); }
 
     static QString fixture(const QString &name)
     {
