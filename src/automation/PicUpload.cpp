@@ -206,8 +206,7 @@ QStringList TfrmPicUpload::preparedFiles(const QStringList &chosen)
     const QString folder = m_preparedFolder->path();
     const std::unique_ptr<QThread> worker(QThread::create([results, cancel, chosen, folder] {
         // The limits are read here as well: the settings store is a file.
-        const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarnvik"), QString());
-        const photos::Limits limits = photos::limitsFromSettings(settings);
+        const photos::Limits limits = photos::limitsFromSettings(*TDMEnvironment::openPlatformSettings());
         for (const QString &file : chosen) {
             *results << photos::prepare(file, limits, folder, cancel.get());
             if (!results->constLast().ok())
